@@ -118,6 +118,9 @@ enum Reason : int32_t {
     kUpdateRequired = 0,  // the client's version is too old
     kRefused = 6,         // unknown account or wrong password
     kBanned = 7,          // the account is banned
+    // The server ends the connection with nothing to tell the user.
+    kSilentClose = 2,
+    kSilentCloseAlt = 3,
 };
 }
 
@@ -146,6 +149,8 @@ namespace transferslot {
 inline constexpr int32_t kUploadSlots[] = {0, 2, 6, 9, 14, 17, 18, 19, 21};
 inline constexpr int32_t kDownloadSlots[] = {1, 3, 5, 8, 7, 10, 11, 12, 13, 15, 16, 20, 22, 23, 24};
 inline constexpr int32_t kPollListSlot = 8;  // its download start carries the server's clock
+inline constexpr int32_t kDocumentDownloadSlot = 1;  // its refusal carries a details text
+inline constexpr int32_t kPollUploadSlot = 6;        // its go-ahead carries an extra integer
 constexpr int32_t ForUpload(int32_t code) {
     return code >= 0 && code < int32_t(std::size(kUploadSlots)) ? kUploadSlots[code] : -1;
 }
@@ -153,5 +158,27 @@ constexpr int32_t ForDownload(int32_t code) {
     return code >= 0 && code < int32_t(std::size(kDownloadSlots)) ? kDownloadSlots[code] : -1;
 }
 }  // namespace transferslot
+
+// Contacts (primary 11), network-server connection.
+namespace contact {
+enum Code : int32_t {
+    kListRequest = 2,  // message: send me my contact list (no fields)
+    kSetStatus = 5,    // message: integer status (1 online, 2 away)
+};
+}
+
+// Sessions (primary 12), network-server connection.
+namespace session {
+enum Code : int32_t {
+    kListSessions = 3,  // message: sort code, page index, page size, list selector, refresh flag
+};
+}
+
+// Mailbox (primary 14), file-server connection.
+namespace mailbox {
+enum Code : int32_t {
+    kUnreadRequest = 3,  // message: ask for unread mail (no fields), once after login
+};
+}
 
 }  // namespace net

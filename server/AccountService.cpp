@@ -1,0 +1,97 @@
+#include "server/AccountService.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include "server/ClientSession.h"
+#include "server/LocalNetwork.h"
+
+namespace localnet {
+
+namespace {
+
+bool ValidFullName(const std::string& bytes) {
+    const QString name = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    // Reject bytes that are not UTF-8: they would not come back out unchanged.
+    if (name.toUtf8() != QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())))
+        return false;
+    if (name.trimmed().isEmpty() || name.size() > AccountService::kMaxFullName) return false;
+    for (QChar c : name)
+        if (c.category() == QChar::Other_Control) return false;
+    return true;
+}
+
+}  // namespace
+
+bool ValidCredential(const std::string& text, size_t maxLength) {
+    if (text.empty() || text.size() > maxLength) return false;
+    for (unsigned char c : text) {
+        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                        (c >= '0' && c <= '9') || c == '-' || c == '_';
+        if (!ok) return false;
+    }
+    return true;
+}
+
+AccountService::AccountService(LocalNetwork& network) : network_(network) {
+    network_.GetRouter().Register(
+        ServerKind::Network, net::Primary::Zorvic, net::zorvic::kEnvelope,
+        [this](ClientSession& session, const net::bufHeader&, net::MessageReader& f) {
+            int32_t r0 = 0, r1 = 0, r2 = 0, innerPrimary = 0, innerSecondary = 0, innerCode = 0;
+            if (!f.Int(-1, -1, r0) || !f.Int(-1, -1, r1) || !f.Int(-1, -1, r2) ||
+                !f.Int(-1, -1, innerPrimary) || !f.Int(-1, -1, innerSecondary) ||
+                !f.Int(-1, -1, innerCode))
+                return;
+            // The envelope carries account creation only.
+            if (innerPrimary != +net::Primary::Account ||
+                innerSecondary != +net::Secondary::Message || innerCode != net::account::kCreate)
+                return;
+            AccountRequest request;
+            int32_t code = net::account::kUndecodable;
+            // Generous ranges: a username or password of the wrong length is
+            // a matter for its own response, not a decode failure.
+            if (f.Str(1, 26, request.number) && f.Str(1, 255, request.fullName) &&
+                f.Str(0, 255, request.username) && f.Str(0, 255, request.password) &&
+                f.Str(1, 254, request.identity) && f.Str(0, 255, request.creationCode))
+                code = Create(request);
+            net::MessageWriter w(code);
+            session.Send(w, net::Primary::Account);
+            network_.Log(QString("%1 account creation %2 on %3: response %4")
+                             .arg(session.PeerText(), QString::fromStdString(request.username),
+                                  QString::fromStdString(request.number))
+                             .arg(code));
+        },
+        Access::Anyone);
+}
+
+int32_t AccountService::Create(const AccountRequest& request) {
+    using namespace net::account;
+    Store& store = network_.GetStore();
+    Network* network = store.FindNetwork(QString::fromStdString(request.number));
+    if (!network) return kUnsupportedNetwork;
+    if (!ValidFullName(request.fullName)) return kUndecodable;
+    if (!ValidCredential(request.username, kMaxUsername)) return kImproperUsername;
+    if (!ValidCredential(request.password, kMaxPassword)) return kImproperPassword;
+    // Without a code to ask for, the client sends "none"; it is not checked.
+    if (network->RequiresCreationCode() &&
+        QString::fromStdString(request.creationCode) != network->creationCode)
+        return kWrongCreationCode;
+    const QString identity = QString::fromStdString(request.identity);
+    if (network->IdentityBanned(identity)) return kBannedFromNetwork;
+    const QString username = QString::fromStdString(request.username);
+    if (network->FindAccount(username)) return kUsernameTaken;
+    if (static_cast<int>(network->accounts.size()) >= network->accountLimit) return kNetworkFull;
+    if (network->AccountsOfIdentity(identity) >= network->accountsPerIdentity)
+        return kIdentityLimit;
+
+    Account account;
+    account.username = username;
+    account.fullName = QString::fromStdString(request.fullName);
+    account.SetPassword(QString::fromStdString(request.password));
+    account.created = QDateTime::currentSecsSinceEpoch();
+    account.identity = identity;
+    if (!store.AddAccount(*network, std::move(account))) return kCreateFailed;
+    return kCreated;
+}
+
+}  // namespace localnet

@@ -1,0 +1,79 @@
+#pragma once
+
+// One accepted connection on one of the three servers: framing of incoming
+// messages, the idle timeout, sending, and the login it carries. Handlers
+// reach everything else through the owning LocalNetwork.
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <chrono>
+#include <memory>
+#include <string_view>
+
+#include "net/MessageBuffer.h"
+#include "server/Router.h"
+
+class QTcpSocket;
+
+namespace localnet {
+
+class LocalNetwork;
+
+class ClientSession : public QObject {
+    Q_OBJECT
+  public:
+    ClientSession(LocalNetwork& owner, ServerKind kind, QTcpSocket* socket, quint64 id);
+    ~ClientSession() override;
+
+    ServerKind Kind() const { return kind_; }
+    quint64 Id() const { return id_; }
+    QString PeerText() const { return peer_; }
+    LocalNetwork& Owner() { return owner_; }
+
+    // Queues a finished message; false when it could not be built or the
+    // session is closing.
+    bool Send(std::unique_ptr<net::MessageBuffer> message);
+    bool Send(net::MessageWriter& writer, net::Primary primary,
+              net::Secondary secondary = net::Secondary::Response);
+    // Bytes handed to the socket but not yet to the system.
+    qint64 PendingOutput() const;
+
+    // Sends the disconnect notification (answering a message of the given
+    // descriptors) and closes once it is out.
+    void Refuse(int32_t primary, int32_t secondary, int32_t reason, std::string_view text);
+    // Closes after everything queued has been written.
+    void CloseAfterFlush();
+    // Drops the connection at once.
+    void Abort(const QString& why);
+    bool Closing() const { return closing_; }
+
+    bool LoggedIn() const { return !username_.isEmpty(); }
+    const QString& NetworkNumber() const { return number_; }
+    const QString& Username() const { return username_; }
+    void SetLogin(const QString& number, const QString& username);
+
+  signals:
+    // Output was written to the system; senders of long streams continue.
+    void Drained();
+    // The connection ended; the session is deleted soon after.
+    void Closed();
+
+  private:
+    void OnReadyRead();
+    void OnDisconnected();
+
+    LocalNetwork& owner_;
+    ServerKind kind_;
+    QTcpSocket* socket_;
+    quint64 id_;
+    QString peer_;
+    std::unique_ptr<net::MessageBuffer> receive_;
+    QTimer idle_;
+    bool closing_ = false;
+    bool ended_ = false;
+    QString number_;
+    QString username_;
+};
+
+}  // namespace localnet

@@ -1,0 +1,18 @@
+#pragma once
+
+// The directory server: tells a client where the network of a zorvic number
+// lives, then closes the connection (the client waits for that close).
+
+namespace localnet {
+
+class LocalNetwork;
+
+class DirectoryService {
+  public:
+    explicit DirectoryService(LocalNetwork& network);
+
+  private:
+    LocalNetwork& network_;
+};
+
+}  // namespace localnet

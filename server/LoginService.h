@@ -1,0 +1,21 @@
+#pragma once
+
+// Logins on the network and file servers, and the keep-alive.
+
+namespace localnet {
+
+class ClientSession;
+class LocalNetwork;
+class LoginRequest;
+
+class LoginService {
+  public:
+    explicit LoginService(LocalNetwork& network);
+
+  private:
+    void Login(ClientSession& session, LoginRequest& request);
+
+    LocalNetwork& network_;
+};
+
+}  // namespace localnet
