@@ -1,0 +1,47 @@
+#pragma once
+
+// One of the 25 file-transfer slots of a connection. Each slot number is
+// reserved for one purpose in one direction; both sides name a transfer by it.
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+
+namespace net {
+
+class Connection;
+
+class TransferSlot {
+public:
+    enum OpenMode : int32_t { kFree = 0, kReading = 1, kWriting = 2 };
+
+    uint32_t purpose = 0;
+    int32_t number = 0;
+    // Checked by the network thread on every pass; the go-ahead handler sets
+    // it on the user-interface thread.
+    std::atomic<bool> sending{false};
+    int32_t uploadSent = 0;
+    int32_t downloadReceived = 0;
+    int32_t uploadTotal = 0;
+    int32_t downloadTotal = 0;
+    int32_t openMode = kFree;
+    std::FILE* file = nullptr;
+    // A download's start message has arrived; data before it is not written.
+    bool started = false;
+
+    // Held around every change of the slot and every use of its file: a
+    // progress window's Cancel runs on the user-interface thread while the
+    // network thread may be reading the next chunk from the same file.
+    std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(mutex_); }
+
+    bool Busy() const { return openMode != kFree; }
+    // Closes the file and clears counters, totals, mode and the sending flag;
+    // purpose and number stay. Harmless on a free slot. The caller holds Lock().
+    void Close();
+
+private:
+    std::mutex mutex_;
+};
+
+}  // namespace net
