@@ -1,0 +1,55 @@
+#pragma once
+
+// The text viewer: shows one local text file, read-only. Unlike the other
+// windows, each use makes a new viewer, owned by the caller's window; it is
+// destroyed when it is closed.
+
+#include <QString>
+#include <string>
+#include <vector>
+
+#include "ui/SkinnedDlg.h"
+
+class QTextEdit;
+
+namespace ui {
+
+// Lines are read in pieces of at most this many bytes.
+inline constexpr int kTextViewerPiece = 2046;
+
+// Reads `path` in pieces as the viewer does: each piece ends after a line
+// end or after kTextViewerPiece bytes. Returns false when the file cannot be
+// opened.
+bool ReadTextPieces(const QString& path, std::vector<std::string>& pieces);
+
+// Joins the pieces into the viewer's text. A multi-byte UTF-8 character cut
+// by a piece boundary is carried into the next piece instead of being
+// garbled; line ends become '\n'.
+QString TextFromPieces(const std::vector<std::string>& pieces);
+
+class CTextViewerDlg : public CSkinnedDlg {
+    Q_OBJECT
+
+  public:
+    // Opens a viewer for `path` and shows it in front. When the file cannot
+    // be opened, "Unable to open '%s' for reading" is shown first and the
+    // viewer opens empty.
+    static CTextViewerDlg* Open(const Skin& skin, Dialogs& dialogs, const net::Timings& timings,
+                                QWidget* owner, const QString& path);
+
+    QString Text() const;
+    QTextEdit* TextBox() const { return text_; }
+    const QString& Path() const { return path_; }
+
+  protected:
+    void done(int result) override;
+
+  private:
+    CTextViewerDlg(const Skin& skin, Dialogs& dialogs, const net::Timings& timings, QWidget* owner);
+    void Load(const QString& path);
+
+    QTextEdit* text_ = nullptr;
+    QString path_;
+};
+
+}  // namespace ui
