@@ -1,0 +1,40 @@
+#pragma once
+
+// One application state for a test: its own home, data and key folders under
+// a temporary directory, scripted dialogs, and the shrunk timings.
+
+#include <memory>
+#include <string>
+
+#include "app/AppState.h"
+#include "support/TempDir.h"
+#include "support/qt/ScriptedDialogs.h"
+
+namespace apptest {
+
+inline app::AppState::Options OptionsFor(const testsupport::TempDir& home,
+                                         const net::Endpoints& endpoints) {
+    app::AppState::Options options;
+    options.endpoints = endpoints;
+    options.timings = net::Timings::Fast();
+    options.environment.home = home.path();
+    options.environment.xdgDataHome = home.path() + "/data";
+    options.environment.xdgConfigHome = home.path() + "/config";
+    return options;
+}
+
+struct AppHarness {
+    explicit AppHarness(const net::Endpoints& endpoints = {},
+                        void (*adjust)(app::AppState::Options&) = nullptr) {
+        auto options = OptionsFor(home, endpoints);
+        if (adjust) adjust(options);
+        state = std::make_unique<app::AppState>(dialogs, options);
+    }
+    std::string DataFile(const std::string& name) { return state->Client().DataPath(name); }
+
+    testsupport::TempDir home;
+    testsupport::ScriptedDialogs dialogs;
+    std::unique_ptr<app::AppState> state;
+};
+
+}  // namespace apptest
