@@ -43,7 +43,7 @@ CAboutDlg::CAboutDlg(const ui::Skin& skin, ui::Dialogs& dialogs, const net::Timi
         this);
     line_->setWordWrap(true);
     line_->setFont(ui::Skin::Font(11));
-    line_->setStyleSheet(QStringLiteral("color: %1;").arg(ui::Skin::Body().name()));
+    line_->setStyleSheet(QStringLiteral("color: %1;").arg(ui::Skin::Ink().name()));
     line_->setGeometry(24, top + 52, kClientSize.width() - 48, 34);
 
     ok_ = new QPushButton(QStringLiteral("OK"), this);

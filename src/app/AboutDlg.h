@@ -17,14 +17,14 @@ QString ProgramVersion();
 class CAboutDlg : public ui::CSkinnedDlg {
     Q_OBJECT
 
-public:
+  public:
     CAboutDlg(const ui::Skin& skin, ui::Dialogs& dialogs, const net::Timings& timings,
               QWidget* parent = nullptr);
 
     QPushButton* OkButton() const { return ok_; }
     QString VersionText() const;
 
-private:
+  private:
     QLabel* name_ = nullptr;
     QLabel* version_ = nullptr;
     QLabel* line_ = nullptr;

@@ -88,7 +88,7 @@ AppState::AppState(ui::Dialogs& dialogs, Options options)
     authenticating_ = std::make_unique<CAuthenticatingDlg>(skin_, dialogs_, t);
     createAccount_ = std::make_unique<CCreateAccountDlg>(skin_, dialogs_, t);
     creatingAccount_ = std::make_unique<CCreatingAccountDlg>(skin_, dialogs_, t);
-    main_ = std::make_unique<CzorvicDlg>(skin_, dialogs_, t, connect_.get());
+    main_ = std::make_unique<CzorvicDlg>(skin_, dialogs_, t, *client_, connect_.get());
     serverResponse_ = std::make_unique<ui::CServerResponseDlg>(skin_, dialogs_, t);
 
     client_->router().Register(net::Primary::Account,
@@ -247,7 +247,7 @@ void AppState::LoginEnded(net::LoginEnd how) {
 
 void AppState::LoginCompleted() {
     authenticating_->ResetAndHide();
-    main_->EndOfLogin(client_->Number());
+    main_->EndOfLogin();
 }
 
 void AppState::ConnectionDropped() {

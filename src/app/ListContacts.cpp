@@ -16,16 +16,23 @@ QString ContactTooltip(const ContactRow& row) {
     const QByteArray name = row.username.toUtf8();
     const char* format = nullptr;
     switch (row.status) {
-        case 0: format = row.muted ? "%s is offline, currently ignored" : "%s is offline"; break;
-        case 1: format = row.muted ? "%s is online, currently ignored" : "%s is online"; break;
-        case 2: format = row.muted ? "%s is away, currently ignored" : "%s is away"; break;
-        default: format = "%s is <unknown status>"; break;
+        case 0:
+            format = row.muted ? "%s is offline, currently ignored" : "%s is offline";
+            break;
+        case 1:
+            format = row.muted ? "%s is online, currently ignored" : "%s is online";
+            break;
+        case 2:
+            format = row.muted ? "%s is away, currently ignored" : "%s is away";
+            break;
+        default:
+            format = "%s is <unknown status>";
+            break;
     }
     return QString::asprintf(format, name.constData());
 }
 
-CContactsModel::CContactsModel(const ui::Skin& skin, QObject* parent)
-    : QAbstractListModel(parent) {
+CContactsModel::CContactsModel(const ui::Skin& skin, QObject* parent) : QAbstractListModel(parent) {
     const char* names[] = {"IDB_PRESENCEOFFLINE", "IDB_PRESENCEONLINE", "IDB_PRESENCEAWAY",
                            "IDB_PRESENCEMUTED"};
     for (size_t i = 0; i < pictures_.size(); ++i) {
@@ -56,9 +63,12 @@ QVariant CContactsModel::data(const QModelIndex& index, int role) const {
     const ContactRow& row = rows_[index.row()];
     const int picture = ContactPicture(row);
     switch (role) {
-        case Qt::DisplayRole: return row.username;
-        case Qt::DecorationRole: return pictures_[static_cast<size_t>(picture)];
-        case Qt::ToolTipRole: return ContactTooltip(row);
+        case Qt::DisplayRole:
+            return row.username;
+        case Qt::DecorationRole:
+            return pictures_[static_cast<size_t>(picture)];
+        case Qt::ToolTipRole:
+            return ContactTooltip(row);
         case Qt::FontRole:
             if (picture == 1) return bold_;
             if (picture == 2) return italic_;
@@ -67,7 +77,8 @@ QVariant CContactsModel::data(const QModelIndex& index, int role) const {
             if (picture == 1) return QColor(0, 0, 255);
             if (picture == 2) return QColor(0, 0, 0);
             return QColor(128, 128, 128);
-        default: return {};
+        default:
+            return {};
     }
 }
 

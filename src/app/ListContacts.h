@@ -33,7 +33,7 @@ QString ContactTooltip(const ContactRow& row);
 class CContactsModel : public QAbstractListModel {
     Q_OBJECT
 
-public:
+  public:
     CContactsModel(const ui::Skin& skin, QObject* parent = nullptr);
 
     void SetRows(QVector<ContactRow> rows);
@@ -42,7 +42,7 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
-private:
+  private:
     QVector<ContactRow> rows_;
     std::array<QPixmap, 4> pictures_;
     QFont bold_;
@@ -53,11 +53,11 @@ private:
 class CListContacts : public QTreeView {
     Q_OBJECT
 
-public:
+  public:
     explicit CListContacts(const ui::Skin& skin, QWidget* parent = nullptr);
     CContactsModel& Model() { return model_; }
 
-private:
+  private:
     CContactsModel model_;
 };
 

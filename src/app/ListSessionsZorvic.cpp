@@ -16,7 +16,9 @@ const QColor kOccupiedBackground(215, 229, 253);
 // Qt's header draws its "descending" look for an ascending order (the
 // convention of list views elsewhere), so the arrow's direction is chosen
 // here once.
-Qt::SortOrder OrderForArrow(bool up) { return up ? Qt::DescendingOrder : Qt::AscendingOrder; }
+Qt::SortOrder OrderForArrow(bool up) {
+    return up ? Qt::DescendingOrder : Qt::AscendingOrder;
+}
 
 }  // namespace
 
@@ -45,11 +47,16 @@ QVariant CSessionsZorvicModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
             switch (index.column()) {
-                case kName: return row.name;
-                case kCreated: return row.createdText;
-                case kBy: return row.creator;
-                case kParticipants: return QString::asprintf("%i", row.participants);
-                default: return {};
+                case kName:
+                    return row.name;
+                case kCreated:
+                    return row.createdText;
+                case kBy:
+                    return row.creator;
+                case kParticipants:
+                    return QString::asprintf("%i", row.participants);
+                default:
+                    return {};
             }
         case Qt::DecorationRole:
             if (index.column() == kName) return row.isPrivate ? private_ : open_;
@@ -59,8 +66,10 @@ QVariant CSessionsZorvicModel::data(const QModelIndex& index, int role) const {
             return int(Qt::AlignLeft | Qt::AlignVCenter);
         case Qt::BackgroundRole:
             return row.participants > 0 ? QColor(kOccupiedBackground) : QColor(Qt::white);
-        case Qt::ForegroundRole: return QColor(Qt::black);
-        default: return {};
+        case Qt::ForegroundRole:
+            return QColor(Qt::black);
+        default:
+            return {};
     }
 }
 
@@ -69,11 +78,16 @@ QVariant CSessionsZorvicModel::headerData(int section, Qt::Orientation orientati
     if (orientation != Qt::Horizontal) return {};
     if (role == Qt::DisplayRole) {
         switch (section) {
-            case kName: return QStringLiteral("Name");
-            case kCreated: return QStringLiteral("Created");
-            case kBy: return QStringLiteral("By");
-            case kParticipants: return QStringLiteral("Participants");
-            default: return {};
+            case kName:
+                return QStringLiteral("Name");
+            case kCreated:
+                return QStringLiteral("Created");
+            case kBy:
+                return QStringLiteral("By");
+            case kParticipants:
+                return QStringLiteral("Participants");
+            default:
+                return {};
         }
     }
     if (role == Qt::TextAlignmentRole) {
@@ -124,7 +138,9 @@ void CListSessionsZorvic::SetSortArrow(int column, bool up) {
     header()->setSortIndicator(column, OrderForArrow(up));
 }
 
-int CListSessionsZorvic::SortArrowColumn() const { return header()->sortIndicatorSection(); }
+int CListSessionsZorvic::SortArrowColumn() const {
+    return header()->sortIndicatorSection();
+}
 
 bool CListSessionsZorvic::SortArrowUp() const {
     return header()->sortIndicatorOrder() == OrderForArrow(true);
@@ -134,8 +150,11 @@ bool CListSessionsZorvic::viewportEvent(QEvent* event) {
     switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel: emit Used(); break;
-        default: break;
+        case QEvent::Wheel:
+            emit Used();
+            break;
+        default:
+            break;
     }
     return QTreeView::viewportEvent(event);
 }

@@ -29,7 +29,7 @@ struct SessionRow {
 class CSessionsZorvicModel : public QAbstractTableModel {
     Q_OBJECT
 
-public:
+  public:
     enum Column { kName = 0, kCreated = 1, kBy = 2, kParticipants = 3, kColumnCount = 4 };
 
     CSessionsZorvicModel(const ui::Skin& skin, QObject* parent = nullptr);
@@ -43,7 +43,7 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-private:
+  private:
     QVector<SessionRow> rows_;
     QIcon open_;
     QIcon private_;
@@ -52,7 +52,7 @@ private:
 class CListSessionsZorvic : public QTreeView {
     Q_OBJECT
 
-public:
+  public:
     explicit CListSessionsZorvic(const ui::Skin& skin, QWidget* parent = nullptr);
 
     CSessionsZorvicModel& Model() { return model_; }
@@ -61,7 +61,7 @@ public:
     int SortArrowColumn() const;
     bool SortArrowUp() const;
 
-signals:
+  signals:
     // The user scrolled, clicked, pressed a key or turned the wheel in the
     // list: the periodic refresh waits for the list to be left alone.
     void Used();
@@ -70,12 +70,12 @@ signals:
     // A row was double-clicked: ask to join that session.
     void JoinRequested(const QString& sessionId);
 
-protected:
+  protected:
     bool viewportEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 
-private:
+  private:
     CSessionsZorvicModel model_;
 };
 

@@ -24,7 +24,9 @@ inline PresenceStatus NormaliseStatus(int32_t status) {
     return status == kStatusAway ? kStatusAway : kStatusOnline;
 }
 // The status choice lists "Online" then "Away".
-inline int StatusChoiceIndex(int32_t status) { return NormaliseStatus(status) == kStatusAway; }
+inline int StatusChoiceIndex(int32_t status) {
+    return NormaliseStatus(status) == kStatusAway;
+}
 inline PresenceStatus StatusFromChoiceIndex(int index) {
     return index == 1 ? kStatusAway : kStatusOnline;
 }
@@ -47,7 +49,9 @@ inline constexpr int32_t kInitialSortCode = 3;
 int32_t SessionPageCount(int32_t total, int32_t pageSize);
 // "Page %i of %i; total sessions: %i" with the 1-based page number.
 std::string PageText(int32_t pageIndex, int32_t pageCount, int32_t total);
-inline bool CanGoToPreviousPage(int32_t pageIndex) { return pageIndex + 1 > 1; }
+inline bool CanGoToPreviousPage(int32_t pageIndex) {
+    return pageIndex + 1 > 1;
+}
 inline bool CanGoToNextPage(int32_t pageIndex, int32_t pageCount) {
     return pageIndex + 1 < pageCount;
 }
@@ -71,7 +75,7 @@ TrayPicture StatusTrayPicture(int32_t status);
 // alternates between the alert picture and the status picture; once the
 // window is back the status picture returns and the blink ends.
 class TrayBlink {
-public:
+  public:
     struct Tick {
         TrayPicture picture = TrayPicture::Online;
         bool keepRunning = false;
@@ -83,7 +87,7 @@ public:
     // One timer tick.
     Tick OnTick(bool hiddenInTray, int32_t status);
 
-private:
+  private:
     bool running_ = false;
     bool flag_ = false;
 };

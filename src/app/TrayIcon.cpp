@@ -82,9 +82,12 @@ void CTrayIcon::ShowPicture(TrayPicture picture) {
 
 QIcon CTrayIcon::IconFor(TrayPicture picture) const {
     switch (picture) {
-        case TrayPicture::Away: return QIcon(skin_.Bitmap(QStringLiteral("IDI_AWAY")));
-        case TrayPicture::Alert: return QIcon(skin_.Bitmap(QStringLiteral("IDI_ALERT")));
-        case TrayPicture::Online: break;
+        case TrayPicture::Away:
+            return QIcon(skin_.Bitmap(QStringLiteral("IDI_AWAY")));
+        case TrayPicture::Alert:
+            return QIcon(skin_.Bitmap(QStringLiteral("IDI_ALERT")));
+        case TrayPicture::Online:
+            break;
     }
     return QIcon(skin_.Bitmap(QStringLiteral("IDI_ONLINE")));
 }

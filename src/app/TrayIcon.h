@@ -27,7 +27,7 @@ namespace app {
 class CTrayIcon : public QObject {
     Q_OBJECT
 
-public:
+  public:
     CTrayIcon(const ui::Skin& skin, const net::Timings& timings, QObject* parent = nullptr);
     ~CTrayIcon() override;
 
@@ -64,14 +64,14 @@ public:
     TrayPicture Picture() const { return picture_; }
     QSystemTrayIcon* Icon() const { return icon_; }
 
-signals:
+  signals:
     // A left click: bring the main window back.
     void ShowRequested();
     // "I am away" / "I am online" from the menu.
     void StatusChosen(int32_t status);
     void ExitChosen();
 
-private:
+  private:
     void ShowPicture(TrayPicture picture);
     QIcon IconFor(TrayPicture picture) const;
 
