@@ -47,7 +47,9 @@ CCreateAccountDlg::CCreateAccountDlg(const ui::Skin& skin, ui::Dialogs& dialogs,
     connect(cancel_, &QPushButton::clicked, this, &CCreateAccountDlg::reject);
 
     delayTimer_.setSingleShot(true);
-    connect(&delayTimer_, &QTimer::timeout, this, [this] { ShowInFront(); });
+    // The caller's delay is the whole pause before the form appears; the
+    // form then comes up at once rather than after a second pause.
+    connect(&delayTimer_, &QTimer::timeout, this, [this] { ShowInFrontNow(); });
     SetCodeRequired(false);
 }
 

@@ -10,16 +10,31 @@ CProgressResultDlg::CProgressResultDlg(const ui::Skin& skin, ui::Dialogs& dialog
                                        const QString& banner, QWidget* parent)
     : CSkinnedDlg(skin, dialogs, timings, parent), pictures_(pictures) {
     SetBackground(background);
-    const int width = skin.SizeOf(background).isValid() ? skin.SizeOf(background).width() : 334;
+    const QSize client =
+        skin.SizeOf(background).isValid() ? skin.SizeOf(background) : QSize(334, 208);
     banner_ = skin.Bitmap(banner);
 
+    // Read from top to bottom: the animation in the space between the
+    // heading and the banner, the result picture in the banner, and the
+    // button under the picture at the bottom right, so that nothing sits
+    // between what is going on and how it ended.
     animation_ = new ui::CPictureEx(this);
     animation_->Load(skin, animation);
     const QSize frame = animation_->sizeHint();
-    animation_->setGeometry((width - frame.width()) / 2, 48, frame.width(), frame.height());
+    const int headerBottom = skin.HeaderHeight(background);
+    const int animationTop =
+        qMax(headerBottom, headerBottom + (kBannerPos.y() - headerBottom - frame.height()) / 2);
+    animation_->setGeometry((client.width() - frame.width()) / 2, animationTop, frame.width(),
+                            frame.height());
 
+    // The button's right edge lines up with the result picture's.
+    const int pictureWidth = skin.SizeOf(pictures + QLatin1Char('0')).isValid()
+                                 ? skin.SizeOf(pictures + QLatin1Char('0')).width()
+                                 : client.width() - 24;
+    const int right = client.width() - (client.width() - pictureWidth) / 2;
     button_ = new QPushButton(QStringLiteral("Cancel"), this);
-    button_->setGeometry((width - 76) / 2, 98, 76, 28);
+    button_->setGeometry(right - kButtonSize.width(), client.height() - kButtonSize.height() - 6,
+                         kButtonSize.width(), kButtonSize.height());
     // Enter does nothing in these windows: the button acts only when pressed.
     button_->setAutoDefault(false);
     button_->setDefault(false);

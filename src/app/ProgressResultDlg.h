@@ -18,6 +18,7 @@ class CProgressResultDlg : public ui::CSkinnedDlg {
   public:
     static constexpr QPoint kBannerPos{0, 133};
     static constexpr int kPictureTop = 138;
+    static constexpr QSize kButtonSize{76, 26};
 
     int Picture() const { return picture_; }
     bool InProgress() const { return inProgress_; }

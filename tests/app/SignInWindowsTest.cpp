@@ -267,6 +267,43 @@ TEST(CreationForm, CodeFieldFollowsTheNetworkAndAnEarlierCodeIsNotSent) {
     EXPECT_EQ(h.state->Client().NetworkServer().State(), net::kStateIdle);
 }
 
+TEST(ProgressWindows, ReadFromTheAnimationDownToTheResultAndTheButton) {
+    AppHarness h;
+    const ui::Skin& skin = h.state->Skin();
+    const std::pair<app::CProgressResultDlg*, QString> windows[] = {
+        {&h.state->AuthenticatingWindow(), QStringLiteral("IDB_AUTHENTICATING0")},
+        {&h.state->CreatingAccountWindow(), QStringLiteral("IDB_CREATINGACCOUNT0")},
+    };
+    for (const auto& [w, picture] : windows) {
+        SCOPED_TRACE(w->windowTitle().toStdString());
+        const QRect animation = w->Animation()->geometry();
+        const QRect button = w->Button()->geometry();
+        const int resultBottom =
+            app::CProgressResultDlg::kPictureTop + skin.SizeOf(picture).height();
+        // The animation stays above the banner, the button below the result
+        // picture, inside the window at its bottom right.
+        EXPECT_GT(animation.top(), 0);
+        EXPECT_LE(animation.bottom(), app::CProgressResultDlg::kBannerPos.y());
+        EXPECT_GE(button.top(), resultBottom);
+        EXPECT_LT(button.bottom(), w->height());
+        EXPECT_GT(button.left(), w->width() / 2);
+        EXPECT_LT(button.right(), w->width());
+    }
+}
+
+TEST(CreationForm, AppearsAsSoonAsItsPauseEnds) {
+    // The pause the caller gives is the whole wait: no second show delay.
+    ScriptedDialogs dialogs;
+    ui::Skin skin;
+    net::Timings timings = net::Timings::Fast();
+    timings.showDelay = std::chrono::milliseconds(60000);
+    app::CCreateAccountDlg form(skin, dialogs, timings);
+    form.ShowForm(false, std::chrono::milliseconds(1));
+    ASSERT_TRUE(SpinUntil([&] { return form.isVisible() || form.ShowPending(); }));
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.focusWidget(), form.FullNameField());
+}
+
 TEST(CreatingAccountWindow, ResponsesMapToTheirPictures) {
     const int expected[] = {9, 8, 7, 6, 10, 5, 4, 3, 2, 11, 12};
     for (int code = 0; code <= 10; ++code) {
