@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QHeaderView>
 
+#include "ui/ListView.h"
 #include "ui/Skin.h"
 
 namespace app {
@@ -86,15 +87,7 @@ CListContacts::CListContacts(const ui::Skin& skin, QWidget* parent)
     : QTreeView(parent), model_(skin, this) {
     setModel(&model_);
     setHeaderHidden(true);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
-    setAllColumnsShowFocus(true);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setIconSize(QSize(16, 16));
-    header()->setStretchLastSection(false);
+    ui::ConfigureListView(*this);
     header()->resizeSection(0, 135);
 }
 

@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 
+#include "ui/ListView.h"
 #include "ui/Skin.h"
 
 namespace app {
@@ -100,18 +101,10 @@ QVariant CSessionsZorvicModel::headerData(int section, Qt::Orientation orientati
 CListSessionsZorvic::CListSessionsZorvic(const ui::Skin& skin, QWidget* parent)
     : QTreeView(parent), model_(skin, this) {
     setModel(&model_);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
-    setAllColumnsShowFocus(true);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setIconSize(QSize(16, 16));
+    ui::ConfigureListView(*this);
     setSortingEnabled(false);  // the server sorts; the header only shows the arrow
 
     QHeaderView* head = header();
-    head->setStretchLastSection(false);
     head->setSectionsMovable(false);
     head->setSectionsClickable(true);
     head->setSectionResizeMode(QHeaderView::Interactive);

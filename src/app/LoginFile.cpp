@@ -9,20 +9,10 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/LocalFile.h"
+
 namespace app {
 namespace {
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
-
-bool ReadU32(FILE* f, uint32_t& out) {
-    unsigned char b[4];
-    if (std::fread(b, 1, 4, f) != 4) return false;
-    out = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
-    return true;
-}
 
 // Reads one length-prefixed text, keeping its first kMaxLoginFileText bytes
 // and stepping over the rest so that the next field is read from its place.
@@ -37,13 +27,6 @@ bool ReadText(FILE* f, std::string& out) {
     }
     out = UnscrambleLoginText(text);
     return true;
-}
-
-void PutU32(std::string& out, uint32_t v) {
-    out.push_back(char(v & 0xff));
-    out.push_back(char((v >> 8) & 0xff));
-    out.push_back(char((v >> 16) & 0xff));
-    out.push_back(char((v >> 24) & 0xff));
 }
 
 }  // namespace

@@ -4,20 +4,10 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/LocalFile.h"
+
 namespace app {
 namespace {
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
-
-bool ReadU32(FILE* f, uint32_t& out) {
-    unsigned char b[4];
-    if (std::fread(b, 1, 4, f) != 4) return false;
-    out = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
-    return true;
-}
 
 // One length-prefixed text; refuses a length beyond the entry limit so that a
 // damaged count can never make us allocate or read without bound.
@@ -28,13 +18,6 @@ bool ReadText(FILE* f, std::string& out) {
     if (length > 0 && std::fread(text.data(), 1, length, f) != length) return false;
     out = std::move(text);
     return true;
-}
-
-void PutU32(std::string& out, uint32_t v) {
-    out.push_back(char(v & 0xff));
-    out.push_back(char((v >> 8) & 0xff));
-    out.push_back(char((v >> 16) & 0xff));
-    out.push_back(char((v >> 24) & 0xff));
 }
 
 void PutText(std::string& out, const std::string& text) {
