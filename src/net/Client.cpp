@@ -166,9 +166,12 @@ void Client::BeginLogin() {
 
 void Client::StartLoginConnections() {
     loginResponses_ = 0;
-    // A notification of an earlier attempt must not colour this one's end.
+    // A notification of an earlier attempt must not colour this one's end,
+    // and an earlier account's rights must not outlive its login.
     updateRequired_ = false;
     serverRefused_ = false;
+    administrator_ = 0;
+    root_ = 0;
     ++attempt_;
     network_->SetAccountCreation(false);
     const std::string host = Host();

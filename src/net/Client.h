@@ -90,7 +90,8 @@ class Client : public ConnectionOwner, public TransferListener {
     // The network asks for an account creation code.
     bool RequiresCreationCode() const { return (NetworkFlags() & 2) != 0; }
 
-    // Rights from the network server's login response.
+    // Rights from the network server's login response; none (a regular
+    // account) from the start of each login until that response.
     void SetRights(int32_t administrator, int32_t root);
     bool Administrator() const { return administrator_ != 0; }
     bool Root() const { return root_ != 0; }

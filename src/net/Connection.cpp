@@ -376,7 +376,17 @@ void Connection::Impl::Start(const std::string& host, uint16_t port, bool server
     SetState(kStateConnecting);
     SetRun(1);
     SetStop(0);
-    if (server) self.queue_.Clear();
+    // Whatever an earlier run left queued belongs to that run: a server
+    // connection's messages were for the old login, and a lookup left behind
+    // (unsent, or cut off mid-send) would reach the directory server ahead of
+    // the new number's, or as the tail of a message without its header.
+    self.queue_.Clear();
+    // A slot opened since the last run ended had its request discarded just
+    // now: it would never see an answer and would stay busy for good.
+    for (TransferSlot& slot : self.slots_) {
+        auto slotLock = slot.Lock();
+        slot.Close();
+    }
     current = std::make_shared<Run>(host, port);
     network = std::thread([this, r = current, prev = std::move(previous)]() mutable {
         ThreadMain(r, std::move(prev));

@@ -116,10 +116,12 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Kind 0: look the number up on the directory server.
+    // Kind 0: look the number up on the directory server (discarding anything
+    // left queued from an earlier lookup).
     void StartLookup(const std::string& number);
     // Kinds 1 and 2: connect to the network's host (discarding anything left
-    // queued from an earlier run) and start the keep-alive thread once.
+    // queued from an earlier run, and closing the transfer slots whose
+    // requests went with it) and start the keep-alive thread once.
     void StartServer(const std::string& host);
     // The user cancelled (state 1) / the program stopped it (state 6).
     void Cancel();

@@ -46,19 +46,19 @@ void MsgControl::HandleNotificationDisconnect(MessageReader& reader, LogLine& lo
     DisconnectNotice notice;
     switch (DecodeDisconnectNotice(reader, notice)) {
         case 0:
-            log.Write(
-                "MsgControl.HandleNotificationDisconnect(0): Unable to decode original "
-                "primary descriptor from server");
+            // clang-format off
+            log.Write("MsgControl.HandleNotificationDisconnect(0): Unable to decode original primary descriptor from server");
+            // clang-format on
             return;
         case 1:
-            log.Write(
-                "MsgControl.HandleNotificationDisconnect(1): Unable to decode original "
-                "secondary descriptor from server");
+            // clang-format off
+            log.Write("MsgControl.HandleNotificationDisconnect(1): Unable to decode original secondary descriptor from server");
+            // clang-format on
             return;
         case 2:
-            log.Write(
-                "MsgControl.HandleNotificationDisconnect(2): Unable to decode response code "
-                "from server");
+            // clang-format off
+            log.Write("MsgControl.HandleNotificationDisconnect(2): Unable to decode response code from server");
+            // clang-format on
             return;
         default:
             break;
@@ -76,10 +76,10 @@ void MsgControl::HandleNotificationDisconnect(MessageReader& reader, LogLine& lo
             break;
         default:
             // The server's text may hold NUL bytes; it ends at the first one.
-            log.Write(
-                "Received disconnect notification from the server\r\nnDescPrimary = %i "
-                "nDescSecondary = %i nResponseCode = %i szResponse = %s",
-                notice.primary, notice.secondary, notice.responseCode, notice.response.c_str());
+            // clang-format off
+            log.Write("Received disconnect notification from the server\r\nnDescPrimary = %i nDescSecondary = %i nResponseCode = %i szResponse = %s",
+                      notice.primary, notice.secondary, notice.responseCode, notice.response.c_str());
+            // clang-format on
             client_.Listener().ShowMessage(WindowId::None, "", log.Text(), MessageIcon::None);
             break;
     }

@@ -40,12 +40,15 @@ void MsgLogin::HandleMsg(Connection& connection, const bufHeader& header, LogLin
                   reader.Code());
         return;
     }
-    client_.LoginResponseReceived();
     // Only the network server speaks for the account's rights; the file
-    // server's answer carries nothing we use.
-    if (connection.Kind() != kKindNetwork) return;
+    // server's answer carries nothing we use. They are stored before the
+    // response is counted, so that the main window and the opening requests
+    // of a completed login already see this account's rights.
     LoginRights rights;
-    if (DecodeLoginRights(reader, rights)) client_.SetRights(rights.administrator, rights.root);
+    if (connection.Kind() == kKindNetwork && DecodeLoginRights(reader, rights)) {
+        client_.SetRights(rights.administrator, rights.root);
+    }
+    client_.LoginResponseReceived();
 }
 
 }  // namespace net

@@ -35,6 +35,12 @@ public:
     // network thread may be reading the next chunk from the same file.
     std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(mutex_); }
 
+    TransferSlot() = default;
+    // A slot opened while its connection had no run is closed by nobody else.
+    ~TransferSlot() { Close(); }
+    TransferSlot(const TransferSlot&) = delete;
+    TransferSlot& operator=(const TransferSlot&) = delete;
+
     bool Busy() const { return openMode != kFree; }
     // Closes the file and clears counters, totals, mode and the sending flag;
     // purpose and number stay. Harmless on a free slot. The caller holds Lock().

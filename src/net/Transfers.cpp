@@ -147,12 +147,10 @@ constexpr UploadRefusal kUploadRefusals[] = {
     {upload::kRefusedNotepadTooLarge, 2, "The size of the notepad page is too large"},
     {upload::kRefusedPollDirectoryFull, 6, "Too many files in poll directory"},
     {upload::kRefusedPollTooLarge, 6, "Poll file is too large"},
-    {upload::kRefusedTooManyAttachments, 18,
-     "Too many attachments; go to the outbox folder and delete a message that has an "
-     "attachment"},
-    {upload::kRefusedAttachmentSpace, 18,
-     "Not enough space in attachment directory; go to the outbox folder and delete a message "
-     "that has an attachment"},
+    // clang-format off
+    {upload::kRefusedTooManyAttachments, 18, "Too many attachments; go to the outbox folder and delete a message that has an attachment"},
+    {upload::kRefusedAttachmentSpace, 18, "Not enough space in attachment directory; go to the outbox folder and delete a message that has an attachment"},
+    // clang-format on
 };
 
 constexpr int kDocumentDownloadSlot = 1;

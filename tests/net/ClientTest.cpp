@@ -240,6 +240,43 @@ TEST_F(ClientOverSockets, LoginOpensTheMainWindowAndADropReturnsOnce) {
     EXPECT_EQ(fx->listener.Count("dropped"), 1u);
 }
 
+TEST_F(ClientOverSockets, RightsAtCompletionAreThoseOfTheLoginThatCompleted) {
+    std::vector<int32_t> ranksAtCompletion;  // touched on the user-interface side only
+    OnUi([&] {
+        client().SetOpeningRequest(net::OpeningRequest::SessionPage, [&](net::Client& c) {
+            ranksAtCompletion.push_back(c.Rank());
+            return true;
+        });
+    });
+    auto loginResponses = [&] {
+        int n = 0;
+        OnUi([&] { n = client().LoginResponses(); });
+        return n;
+    };
+    // The network server answers last, so its rights arrive with the completion.
+    auto logIn = [&](auto&& networkAnswer) {
+        StartLogin();
+        Send(fileServer, Primary::Login, 2, MessageWriter(net::login::kLoginOK));
+        ASSERT_TRUE(WaitUntil([&] { return loginResponses() == 1; }));
+        Send(networkServer, Primary::Login, 2, networkAnswer);
+    };
+    logIn(MessageWriter(net::login::kLoginOK).Int(0).Int(1));
+    ASSERT_TRUE(Saw("login completed"));
+
+    networkServer.CloseClient();
+    ASSERT_TRUE(WaitUntil([&] {
+        return client().Drops() == 2 && client().NetworkServer().State() == net::kStateIdle &&
+               client().FileServer().State() == net::kStateIdle;
+    }));
+    // Another account whose answer carries no rights is not left with the first one's.
+    logIn(MessageWriter(net::login::kLoginOK));
+    ASSERT_TRUE(Saw("login completed", 2));
+    OnUi([&] {
+        EXPECT_EQ(ranksAtCompletion, (std::vector<int32_t>{0, 2}));
+        EXPECT_EQ(client().Rank(), 2);
+    });
+}
+
 TEST_F(ClientOverSockets, RefusalOnBothConnectionsEndsTheLoginOnce) {
     StartLogin();
     for (FakeServer* s : {&networkServer, &fileServer}) {

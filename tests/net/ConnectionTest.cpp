@@ -86,6 +86,33 @@ TEST(ConnectionTest, LookupAnsweredThenClosedReportsTheAnsweredState) {
     EXPECT_EQ(owner.Dispatched(), 1);
 }
 
+TEST(ConnectionTest, NewLookupSendsNothingLeftFromAnEarlierOne) {
+    FakeServer server;
+    TestOwner owner;
+    owner.onFirstRequest = [](Connection& c) {
+        c.Enqueue(MessageWriter(host::kLookup).Str(c.LookupNumber()).Finish(Primary::Host));
+    };
+    Connection lookup(kKindDirectory, owner, Local(server.Port()), Timings::Fast());
+    // An earlier attempt's lookup that never went out, and one cut off after
+    // its first bytes: neither may reach the directory server now.
+    lookup.Enqueue(MessageWriter(host::kLookup).Str("1111111").Finish(Primary::Host));
+    auto partial = MessageWriter(host::kLookup).Str("2222222").Finish(Primary::Host);
+    partial->done = 10;
+    partial->remaining -= 10;
+    lookup.Enqueue(std::move(partial));
+
+    lookup.StartLookup("7654321");
+    ASSERT_TRUE(server.Accept());
+    Received request;
+    ASSERT_TRUE(server.Read(request));
+    auto reader = request.Reader();
+    std::string number;
+    EXPECT_EQ(reader.Code(), host::kLookup);
+    ASSERT_TRUE(reader.Str(1, 26, number));
+    EXPECT_EQ(number, "7654321");
+    EXPECT_TRUE(server.Silent(milliseconds(50)));
+}
+
 TEST(ConnectionTest, KeepAlivesOnlyWhileLoggedIn) {
     FakeServer server;
     TestOwner owner;

@@ -1,5 +1,6 @@
 #include "net/Transfers.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -473,6 +474,20 @@ TEST(TransferFilesTest, LocalNamesNeverLeaveTheDataDirectory) {
     EXPECT_FALSE(CreateTransferDirectories(dir.path(), "files/local/account/poll/take"));
 }
 
+TEST(TransferFilesTest, ConnectionThatNeverRanClosesItsOpenSlotFiles) {
+    TempDir dir;
+    int fd = -1;
+    {
+        nettest::TestOwner owner;
+        Connection conn(kKindFile, owner, Endpoints{}, Timings::Fast());
+        ASSERT_TRUE(StartDownload(conn, 3, dir.file("page"), 0, {"ann", 1, 0}));
+        auto lock = conn.Slot(3).Lock();
+        ASSERT_NE(conn.Slot(3).file, nullptr);
+        fd = ::fileno(conn.Slot(3).file);
+    }
+    EXPECT_EQ(::fcntl(fd, F_GETFD), -1);
+}
+
 TEST(TransferFilesTest, SlotTableAndProgress) {
     EXPECT_EQ(UploadRequestCode(0), 0);
     EXPECT_EQ(UploadRequestCode(21), 8);
@@ -582,6 +597,25 @@ TEST_F(LoopbackTransferTest, DropMidTransferClosesEverySlot) {
     ASSERT_TRUE(WaitUntil([&] { return !owner.Ends().empty(); }));
     for (int n = 0; n < kSlotCount; ++n) EXPECT_TRUE(SlotFree(*conn, n)) << n;
     EXPECT_EQ(ReadFile(list), "partial");
+}
+
+TEST_F(LoopbackTransferTest, RequestMadeAfterADropDoesNotHoldItsSlotIntoTheNextRun) {
+    server.CloseClient();
+    ASSERT_TRUE(WaitUntil([&] { return !owner.Ends().empty() && conn->State() == kStateIdle; }));
+    // A refresh that raced the drop: its request waits on the ended connection.
+    const std::string list = PrepareTransferFile(dir.path(), "files/remote/poll/supported");
+    ASSERT_TRUE(StartDownload(*conn, 8, list, 0, {"abcdef", 0}));
+
+    conn->StartServer("127.0.0.1");
+    ASSERT_TRUE(server.Accept());
+    Received login;
+    ASSERT_TRUE(server.Read(login));
+    // That request was discarded with the queue; its slot takes the next one.
+    ASSERT_TRUE(StartDownload(*conn, 8, list, 0, {"abcdef", 0}));
+    Received request;
+    ASSERT_TRUE(server.ReadPrimary(Primary::Download, request));
+    EXPECT_EQ(request.Code(), 3);
+    EXPECT_TRUE(server.Silent(std::chrono::milliseconds(50)));
 }
 
 }  // namespace
