@@ -67,11 +67,11 @@ QString DownloadUrl() {
 }
 
 QString UpdateRequiredText(const QString& url) {
-    return QStringLiteral(
-               "It appears that your version of the Palindor client software is "
-               "out-of-date.\r\nDo you wish to visit the Download page and update now?\r\n"
-               "Clicking \"Yes\" will take you to ") +
+    // clang-format off
+    return QStringLiteral("It appears that your version of the Palindor client software is out-of-date.\r\nDo you wish to visit the Download page and update now?\r\n"
+                          "Clicking \"Yes\" will take you to ") +
            url;
+    // clang-format on
 }
 
 AppState::AppState(ui::Dialogs& dialogs, Options options)

@@ -1155,7 +1155,8 @@ Skin::Skin(qreal devicePixelRatio) : dpr_(devicePixelRatio) {
     }
 
     // Result pictures of the sign-in windows, numbered as the windows number
-    // their pictures; each says its result in words.
+    // their pictures; each says its result in words, the creation results in
+    // the words of the server's answer.
     const std::pair<const char*, int> authenticating[] = {
         {"Connection closed by the server", kToneWarning},
         {"Could not connect to the server", kToneError},
@@ -1173,17 +1174,17 @@ Skin::Skin(qreal devicePixelRatio) : dpr_(devicePixelRatio) {
     const std::pair<const char*, int> creating[] = {
         {"Creating your account\u2026", kToneProgress},
         {"Could not connect to the server", kToneError},
-        {"Improper password", kToneError},
-        {"Improper username", kToneError},
-        {"The server could not decode the request", kToneError},
-        {"Account created! You may now log in", kToneSuccess},
-        {"That username is already taken", kToneWarning},
-        {"This network has no room for more accounts", kToneWarning},
+        {"Improper Password", kToneError},
+        {"Improper Username", kToneError},
+        {"Server could not decode message", kToneError},
+        {"Account created successfully! You may now log in", kToneSuccess},
+        {"An account with the given username already exists", kToneWarning},
+        {"Maximum accounts exceeded on this network", kToneWarning},
         {"Incorrect account creation code", kToneError},
         {"Unsupported zorvic network", kToneError},
-        {"The server could not create the account", kToneError},
-        {"Banned from this network", kToneError},
-        {"Too many accounts created from your location", kToneWarning},
+        {"Server was unable to create the account", kToneError},
+        {"Banned from network", kToneError},
+        {"Maximum accounts created from your location", kToneWarning},
     };
     for (int i = 0; i < 13; ++i) {
         SkinEntry e;
