@@ -167,6 +167,19 @@ struct ChunkOutcome {
     int32_t total = 0;
 };
 
+// Records how far a transfer has come; one that has reached its total closes
+// its slot and completes.
+void Advance(TransferSlot& slot, int32_t done, int32_t total, ChunkOutcome& out) {
+    out.done = done;
+    out.total = total;
+    if (done < total) {
+        out.result = Chunk::Sent;
+    } else {
+        slot.Close();
+        out.result = Chunk::Completed;
+    }
+}
+
 // Reads and queues one chunk of a sending slot. Never reads beyond the size
 // announced in the request, and a file that has shrunk since then ends the
 // upload instead of sending a short or stale chunk.
@@ -199,14 +212,7 @@ ChunkOutcome SendChunk(Connection& connection, int slotNumber) {
     }
     connection.Enqueue(std::move(message));
     slot.uploadSent += static_cast<int32_t>(got);
-    out.done = slot.uploadSent;
-    out.total = slot.uploadTotal;
-    if (slot.uploadSent < slot.uploadTotal) {
-        out.result = Chunk::Sent;
-    } else {
-        slot.Close();
-        out.result = Chunk::Completed;
-    }
+    Advance(slot, slot.uploadSent, slot.uploadTotal, out);
     return out;
 }
 
@@ -473,14 +479,7 @@ void HandleDownloadBytes(Connection& connection, MessageReader& reader, bool sta
             slot.downloadReceived += WriteDownload(slot, reader.Rest(), reader.RestSize());
         }
         out.purpose = slot.purpose;
-        out.done = slot.downloadReceived;
-        out.total = slot.downloadTotal;
-        if (slot.downloadReceived < slot.downloadTotal) {
-            out.result = Chunk::Sent;
-        } else {
-            slot.Close();
-            out.result = Chunk::Completed;
-        }
+        Advance(slot, slot.downloadReceived, slot.downloadTotal, out);
     }
     const SlotHooks hooks = HooksOf(connection, slotNumber);
     if (haveClock && hooks.serverClock) hooks.serverClock(clock);

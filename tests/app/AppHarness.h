@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/AppState.h"
+#include "app/LoginDlg.h"
 #include "support/TempDir.h"
 #include "support/qt/ScriptedDialogs.h"
 
@@ -31,6 +32,17 @@ struct AppHarness {
         state = std::make_unique<app::AppState>(dialogs, options);
     }
     std::string DataFile(const std::string& name) { return state->Client().DataPath(name); }
+
+    // As after a lookup of the demo network on this machine: type the login
+    // and confirm it.
+    void ConfirmLogin(const QString& username, const QString& password) {
+        state->Client().SetNumber("1234567");
+        state->Client().SetNetwork("127.0.0.1", 0);
+        auto& login = state->LoginWindow();
+        login.UsernameField()->setText(username);
+        login.PasswordField()->setText(password);
+        login.OkButton()->click();
+    }
 
     testsupport::TempDir home;
     testsupport::ScriptedDialogs dialogs;

@@ -226,12 +226,7 @@ TEST(SignInUnreachable, NetworkServerDownShowsTheUnreachablePicture) {
     endpoints.networkPort = port;
     endpoints.filePort = port;
     AppHarness h(endpoints);
-    h.state->Client().SetNumber("1234567");
-    h.state->Client().SetNetwork("127.0.0.1", 0);
-    auto& login = h.state->LoginWindow();
-    login.UsernameField()->setText("alice");
-    login.PasswordField()->setText("alicepass");
-    login.OkButton()->click();
+    h.ConfirmLogin("alice", "alicepass");
     auto& auth = h.state->AuthenticatingWindow();
     ASSERT_TRUE(SpinUntil([&] { return auth.isVisible() && !auth.InProgress(); }));
     EXPECT_EQ(auth.Picture(), app::CAuthenticatingDlg::kUnreachable);

@@ -336,12 +336,8 @@ TEST(LoginStart, CancelDuringTheWaitMakesNoConnection) {
     AppHarness h(network.Endpoints(), [](app::AppState::Options& o) {
         o.timings.loginDelay = std::chrono::milliseconds(60000);
     });
-    h.state->Client().SetNumber("1234567");
-    h.state->Client().SetNetwork("127.0.0.1", 0);
+    h.ConfirmLogin("alice", "alicepass");
     auto& login = h.state->LoginWindow();
-    login.UsernameField()->setText("alice");
-    login.PasswordField()->setText("alicepass");
-    login.OkButton()->click();
 
     auto& auth = h.state->AuthenticatingWindow();
     ASSERT_TRUE(SpinUntil([&] { return auth.isVisible(); }));
