@@ -108,7 +108,7 @@ TEST_F(ProbeModuleTest, EveryHookRegisteredThroughTheContextFires) {
     }
     ASSERT_TRUE(SpinUntil([&] { return probe_->events.contains("logged out"); }));
     EXPECT_FALSE(probe_->Window()->isVisible());
-    EXPECT_TRUE(h_->state->LoginWindow().isVisible());
+    EXPECT_TRUE(SpinUntil([&] { return h_->state->LoginWindow().isVisible(); }));
 }
 
 TEST_F(ProbeModuleTest, OpeningRequestsKeepTheOrderOfTheModuleList) {

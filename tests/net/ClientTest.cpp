@@ -206,6 +206,17 @@ TEST(ClientLookupTest, UnreachableDirectoryIsReportedOnce) {
 }
 
 TEST_F(ClientOverSockets, LoginOpensTheMainWindowAndADropReturnsOnce) {
+    // Opening requests as the application adds them (contacts, then mail).
+    OnUi([&] {
+        client().AddOpeningRequest([](net::Client& c) {
+            return c.NetworkServer().Send(MessageWriter(net::contact::kListRequest),
+                                          Primary::Contact);
+        });
+        client().AddOpeningRequest([](net::Client& c) {
+            return c.FileServer().Send(MessageWriter(net::mailbox::kUnreadRequest),
+                                       Primary::Mailbox);
+        });
+    });
     StartLogin();
     Received login;
     ASSERT_TRUE(networkServer.ReadPrimary(Primary::Login, login));

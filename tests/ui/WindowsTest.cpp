@@ -35,6 +35,7 @@ class Windows : public ::testing::Test {
     Windows() {
         skin.RegisterBackground("IDB_BKGNDLOGIN", QSize(336, 213), "Sign in");
         skin.RegisterButton("NEXT", QSize(88, 30), "Next");
+        skin.RegisterButton("RIGHT", QSize(26, 26));
     }
     ui::Skin skin{1.0};
     ScriptedDialogs dialogs;
