@@ -8,16 +8,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <string>
 
 #include "net/Client.h"
+#include "net/Families.h"
 
 namespace {
 
 class QuietListener : public net::ClientListener {
 public:
-    void ShowMessage(net::WindowId, const std::string&, const std::string&, net::MessageIcon) override {}
+    void ShowMessage(net::MessagePhase, const std::string&, const std::string&, net::MessageIcon) override {}
     void ShowServerResponse(const std::string&, const std::string&) override {}
     void LookupAnswered(const std::string&) override {}
     void LookupRefused() override {}
@@ -57,7 +59,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     // the payload from the message code on.
     net::Connection& connection = harness.client->ConnectionOfKind(bytes[0] % 3);
     net::bufHeader header;
-    header.nDescPrimary = bytes[1] % 17;
+    // The second byte picks a family of the list, or (past the list) a
+    // primary that no family uses.
+    constexpr int32_t kOutside[] = {7, net::kPrimaryCount, -1};
+    constexpr size_t kFamilyCount = std::size(net::kFamilies);
+    const size_t pick = bytes[1] % (kFamilyCount + std::size(kOutside));
+    header.nDescPrimary =
+        pick < kFamilyCount ? +net::kFamilies[pick].primary : kOutside[pick - kFamilyCount];
     header.nDescSecondary = bytes[2] % 3;
     const size_t payload = std::min<size_t>(size - 3, net::kMaxMessageLength - net::kHeaderSize);
     header.nMsgLength = static_cast<int32_t>(net::kHeaderSize + payload);

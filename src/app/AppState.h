@@ -1,20 +1,25 @@
 #pragma once
 
-// The application state: owns the protocol side (net::Client with its three
-// connections), the dispatcher that brings network work onto the
-// user-interface thread, the skin, and every window of the program. It is
-// what the protocol side tells things to (net::ClientListener) and turns
-// each of those into what the windows show. Nothing here is global: two
-// AppStates can live in one process.
+// The application state, the composition root: owns the protocol side
+// (net::Client with its three connections), the dispatcher that brings
+// network work onto the user-interface thread, the skin, the sign-in flow,
+// the main window and the modules. It is what the protocol side tells things
+// to (net::ClientListener) and hands each report to the part it concerns.
+// Nothing here is global: two AppStates can live in one process.
 
 #include <QObject>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "app/QtUiDispatcher.h"
-#include "app/SignInChecks.h"
 #include "net/Client.h"
 #include "net/ClientListener.h"
+#include "shell/Module.h"
+#include "shell/ModuleContext.h"
+#include "shell/QtUiDispatcher.h"
+#include "shell/Services.h"
+#include "shell/Settings.h"
 #include "ui/Skin.h"
 
 class QWidget;
@@ -24,32 +29,38 @@ class Dialogs;
 class CServerResponseDlg;
 }  // namespace ui
 
-namespace app {
+namespace shell {
+class CzorvicDlg;
+}
 
+namespace signin {
+class CSignIn;
 class CConnectDlg;
 class CLoginDlg;
 class CAuthenticatingDlg;
 class CCreateAccountDlg;
 class CCreatingAccountDlg;
-class CzorvicDlg;
+}  // namespace signin
 
-// The address offered when the server says this client is too old.
-QString DownloadUrl();
-// The update question, naming `url`.
-QString UpdateRequiredText(const QString& url);
+namespace app {
 
 class AppState : public QObject, public net::ClientListener {
     Q_OBJECT
 
   public:
+    using ModuleList = std::vector<std::unique_ptr<shell::Module>>;
+
     struct Options {
         net::Endpoints endpoints;
         net::Timings timings;
         net::Environment environment;
+        // The modules to build; empty: the program's list (MakeModules).
+        std::function<ModuleList()> makeModules;
     };
 
-    // Settles the data directory and identity, creates every window hidden
-    // and the three idle connections. Call on the user-interface thread.
+    // Settles the data directory and identity, creates every window hidden,
+    // registers every module and creates the three idle connections. Call on
+    // the user-interface thread.
     AppState(ui::Dialogs& dialogs, Options options);
     ~AppState() override;
     AppState(const AppState&) = delete;
@@ -67,16 +78,28 @@ class AppState : public QObject, public net::ClientListener {
     ui::Dialogs& Dialogs() { return dialogs_; }
     const net::Timings& Timings() const { return options_.timings; }
 
-    CConnectDlg& ConnectWindow() { return *connect_; }
-    CLoginDlg& LoginWindow() { return *login_; }
-    CAuthenticatingDlg& AuthenticatingWindow() { return *authenticating_; }
-    CCreateAccountDlg& CreateAccountWindow() { return *createAccount_; }
-    CCreatingAccountDlg& CreatingAccountWindow() { return *creatingAccount_; }
-    CzorvicDlg& MainWindow() { return *main_; }
+    signin::CSignIn& SignIn() { return *signin_; }
+    signin::CConnectDlg& ConnectWindow();
+    signin::CLoginDlg& LoginWindow();
+    signin::CAuthenticatingDlg& AuthenticatingWindow();
+    signin::CCreateAccountDlg& CreateAccountWindow();
+    signin::CCreatingAccountDlg& CreatingAccountWindow();
+    shell::CzorvicDlg& MainWindow() { return *main_; }
     ui::CServerResponseDlg& ServerResponseWindow() { return *serverResponse_; }
 
+    const ModuleList& Modules() const { return modules_; }
+    // The module of type M, or null when it is not in the list.
+    template <class M>
+    M* FindModule() const {
+        for (const auto& m : modules_) {
+            if (auto* found = dynamic_cast<M*>(m.get())) return found;
+        }
+        return nullptr;
+    }
+    const shell::ServiceRegistry& Services() const { return services_; }
+
     // --- net::ClientListener ---
-    void ShowMessage(net::WindowId over, const std::string& title, const std::string& text,
+    void ShowMessage(net::MessagePhase over, const std::string& title, const std::string& text,
                      net::MessageIcon icon) override;
     void ShowServerResponse(const std::string& response, const std::string& details) override;
     void LookupAnswered(const std::string& number) override;
@@ -95,36 +118,25 @@ class AppState : public QObject, public net::ClientListener {
     void quitRequested();
 
   private:
-    QWidget* WindowFor(net::WindowId id) const;
-    void WireSignIn();
-
-    void OnLookupRequested(const std::string& digits);
-    void OnLoginRequested(const std::string& username, const std::string& password);
-    void OnLoginTimer();
-    void OnAuthenticatingButton();
-    void OnCreateAccountRequested();
-    void OnCreationRequested(const CreationForm& form);
-    void OnCreationTimer();
-    void OnCreatingAccountButton();
-    // Account responses (primary 5) on the user-interface thread.
-    void HandleAccountResponse(net::Connection& connection, const net::bufHeader& header);
+    QWidget* OwnerFor(net::MessagePhase phase) const;
+    void RegisterModules();
     void HideLoggedInWindows();
 
     ui::Dialogs& dialogs_;
     Options options_;
     ui::Skin skin_;
-    QtUiDispatcher dispatcher_;
+    shell::QtUiDispatcher dispatcher_;
     std::unique_ptr<net::Client> client_;
+    std::unique_ptr<shell::Settings> settings_;
+    shell::ServiceRegistry services_;
 
-    // The network selection window is the main window's parent, so it is
-    // declared before it and outlives it.
-    std::unique_ptr<CConnectDlg> connect_;
-    std::unique_ptr<CLoginDlg> login_;
-    std::unique_ptr<CAuthenticatingDlg> authenticating_;
-    std::unique_ptr<CCreateAccountDlg> createAccount_;
-    std::unique_ptr<CCreatingAccountDlg> creatingAccount_;
-    std::unique_ptr<CzorvicDlg> main_;
+    // The network selection window (in the sign-in flow) is the main
+    // window's parent, so the flow is declared before it and outlives it.
+    std::unique_ptr<signin::CSignIn> signin_;
+    std::unique_ptr<shell::CzorvicDlg> main_;
     std::unique_ptr<ui::CServerResponseDlg> serverResponse_;
+    std::unique_ptr<shell::ModuleContext> context_;
+    ModuleList modules_;
     bool shutDown_ = false;
 };
 

@@ -22,20 +22,6 @@ std::string FitUtf8(const std::string& text, size_t maxBytes) {
 constexpr size_t kUsernameBytes = 31;
 constexpr size_t kPasswordBytes = 39;
 
-bool SendContactRequest(Client& client) {
-    auto msg = MessageWriter(contact::kListRequest).Finish(Primary::Contact);
-    if (!msg) return false;
-    client.NetworkServer().Enqueue(std::move(msg));
-    return true;
-}
-
-bool SendMailboxRequest(Client& client) {
-    auto msg = MessageWriter(mailbox::kUnreadRequest).Finish(Primary::Mailbox);
-    if (!msg) return false;
-    client.FileServer().Enqueue(std::move(msg));
-    return true;
-}
-
 }  // namespace
 
 Client::Client(UiDispatcher& ui, ClientListener& listener, Options options)
@@ -69,9 +55,6 @@ Client::Client(UiDispatcher& ui, ClientListener& listener, Options options)
     });
     transferHooks_.SetListener(this);
     transferHooks_.SetUiDispatcher(&ui_);
-
-    opening_[static_cast<size_t>(OpeningRequest::Contacts)] = SendContactRequest;
-    opening_[static_cast<size_t>(OpeningRequest::Mailbox)] = SendMailboxRequest;
 
     directory_ =
         std::make_unique<Connection>(kKindDirectory, *this, options_.endpoints, options_.timings);
@@ -213,8 +196,8 @@ void Client::LoginResponseReceived() {
     }
 }
 
-void Client::SetOpeningRequest(OpeningRequest which, std::function<bool(Client&)> send) {
-    opening_[static_cast<size_t>(which)] = std::move(send);
+void Client::AddOpeningRequest(std::function<bool(Client&)> send) {
+    if (send) opening_.push_back(std::move(send));
 }
 
 void Client::QueueFirstRequest(Connection& connection) {
@@ -272,7 +255,7 @@ void Client::Disconnected(Connection& connection, int32_t endState, bool account
             break;
         case DisconnectEffect::LookupConnectFailed:
             ui_.Post([this] {
-                listener_.ShowMessage(WindowId::NetworkSelection, "Error", kFailedToConnectText,
+                listener_.ShowMessage(MessagePhase::Lookup, "Error", kFailedToConnectText,
                                       MessageIcon::Error);
             });
             break;
@@ -319,19 +302,19 @@ void Client::ConnectionDroppedRoutine() {
     ui_.Post([this] {
         char text[128];
         std::snprintf(text, sizeof text, kConnectionDroppedText, Number().c_str());
-        listener_.ShowMessage(WindowId::Main, kConnectionDroppedTitle, text, MessageIcon::Error);
+        listener_.ShowMessage(MessagePhase::Session, kConnectionDroppedTitle, text, MessageIcon::Error);
         listener_.ConnectionDropped();
     });
 }
 
 void Client::TransferReadFailed(Connection& /*connection*/, int /*slot*/) {
     ui_.Post([this] {
-        listener_.ShowMessage(WindowId::None, "", kFailedToReadText, MessageIcon::None);
+        listener_.ShowMessage(MessagePhase::Any, "", kFailedToReadText, MessageIcon::None);
     });
 }
 
 void Client::ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) {
-    listener_.ShowMessage(WindowId::None, title, text, icon);
+    listener_.ShowMessage(MessagePhase::Any, title, text, icon);
 }
 
 void Client::ShowServerResponse(const std::string& response, const std::string& details) {

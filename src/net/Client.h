@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "net/ClientListener.h"
 #include "net/Connection.h"
@@ -33,13 +34,6 @@
 #include "net/UiDispatcher.h"
 
 namespace net {
-
-// Requests queued once both logins have been answered, in this order.
-enum class OpeningRequest {
-    Contacts,     // network server: the contact list
-    SessionPage,  // network server: the first page of the session list
-    Mailbox,      // file server: the unread mail
-};
 
 class Client : public ConnectionOwner, public TransferListener {
   public:
@@ -133,9 +127,9 @@ class Client : public ConnectionOwner, public TransferListener {
     // opening requests are queued.
     void LoginResponseReceived();
 
-    // Replaces the sender of one opening request (nullptr removes it). The
-    // contact and mailbox requests are in place from the start.
-    void SetOpeningRequest(OpeningRequest which, std::function<bool(Client&)> send);
+    // Adds a request queued once both logins have been answered; they go out
+    // in the order they were added (the application adds them at start-up).
+    void AddOpeningRequest(std::function<bool(Client&)> send);
 
     // Ends every connection's threads (also done by the destructor).
     void Shutdown();
@@ -179,7 +173,7 @@ class Client : public ConnectionOwner, public TransferListener {
     uint64_t attempt_ = 1;          // counts login and creation starts
     uint64_t outcomeShownFor_ = 0;  // the attempt whose end was shown
     AccountCreationRecord creation_;
-    std::array<std::function<bool(Client&)>, 3> opening_;
+    std::vector<std::function<bool(Client&)>> opening_;
 
     mutable std::mutex dropMutex_;
     int drops_ = 0;

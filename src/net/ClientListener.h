@@ -10,14 +10,12 @@
 
 namespace net {
 
-// The window a message box is shown over.
-enum class WindowId {
-    None,  // no particular owner: the window in front
-    NetworkSelection,
-    Login,
-    Authenticating,
-    CreatingAccount,
-    Main,
+// Which part of the run a message box belongs to; the application picks the
+// window it is shown over.
+enum class MessagePhase {
+    Any,      // no particular owner: the window in front
+    Lookup,   // the network selection
+    Session,  // the logged-in session (a dropped connection)
 };
 
 // How a login ended after its connection was made.
@@ -32,7 +30,7 @@ class ClientListener {
     virtual ~ClientListener() = default;
 
     // A message box with an OK button. An empty title is a plain box.
-    virtual void ShowMessage(WindowId over, const std::string& title, const std::string& text,
+    virtual void ShowMessage(MessagePhase over, const std::string& title, const std::string& text,
                              MessageIcon icon) = 0;
     // The Server Response window with a response heading and a details text.
     virtual void ShowServerResponse(const std::string& response, const std::string& details) = 0;

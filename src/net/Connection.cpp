@@ -474,6 +474,16 @@ void Connection::Enqueue(std::unique_ptr<MessageBuffer> buffer) {
     impl_->Wake();
 }
 
+bool Connection::Send(MessageWriter& writer, Primary primary, Secondary secondary) {
+    return Send(writer.Finish(primary, secondary));
+}
+
+bool Connection::Send(std::unique_ptr<MessageBuffer> message) {
+    if (!message) return false;
+    Enqueue(std::move(message));
+    return true;
+}
+
 int32_t Connection::State() const {
     return impl_->GetState();
 }

@@ -130,6 +130,14 @@ public:
     void RequestStop();
 
     void Enqueue(std::unique_ptr<MessageBuffer> buffer);
+    // Finishes `writer` as a message of `primary` and queues it. False, with
+    // nothing queued, when the message did not fit.
+    bool Send(MessageWriter& writer, Primary primary, Secondary secondary = Secondary::Message);
+    bool Send(MessageWriter&& writer, Primary primary, Secondary secondary = Secondary::Message) {
+        return Send(writer, primary, secondary);
+    }
+    // Queues a message built elsewhere; false for none (it did not fit).
+    bool Send(std::unique_ptr<MessageBuffer> message);
     int32_t State() const;
     void SetState(int32_t state);
 

@@ -9,17 +9,11 @@
 namespace net {
 
 bool SendKeepAlive(Connection& connection) {
-    auto msg = MessageWriter(control::kKeepAlive).Finish(Primary::Control);
-    if (!msg) return false;
-    connection.Enqueue(std::move(msg));
-    return true;
+    return connection.Send(MessageWriter(control::kKeepAlive), Primary::Control);
 }
 
 bool SendCancelTransfer(Connection& connection, int32_t slot) {
-    auto msg = MessageWriter(control::kCancelTransfer).Int(slot).Finish(Primary::Control);
-    if (!msg) return false;
-    connection.Enqueue(std::move(msg));
-    return true;
+    return connection.Send(MessageWriter(control::kCancelTransfer).Int(slot), Primary::Control);
 }
 
 int DecodeDisconnectNotice(MessageReader& reader, DisconnectNotice& out) {
@@ -80,7 +74,7 @@ void MsgControl::HandleNotificationDisconnect(MessageReader& reader, LogLine& lo
             log.Write("Received disconnect notification from the server\r\nnDescPrimary = %i nDescSecondary = %i nResponseCode = %i szResponse = %s",
                       notice.primary, notice.secondary, notice.responseCode, notice.response.c_str());
             // clang-format on
-            client_.Listener().ShowMessage(WindowId::None, "", log.Text(), MessageIcon::None);
+            client_.Listener().ShowMessage(MessagePhase::Any, "", log.Text(), MessageIcon::None);
             break;
     }
 }

@@ -20,10 +20,7 @@ int DecodeHostLookup(MessageReader& reader, HostLookupResult& out) {
 }
 
 bool SendHostLookup(Connection& connection, const std::string& number) {
-    auto msg = MessageWriter(host::kLookup).Str(number).Finish(Primary::Host);
-    if (!msg) return false;
-    connection.Enqueue(std::move(msg));
-    return true;
+    return connection.Send(MessageWriter(host::kLookup).Str(number), Primary::Host);
 }
 
 void MsgHost::HandleMsg(Connection& connection, const bufHeader& header, LogLine& log) {
@@ -31,7 +28,7 @@ void MsgHost::HandleMsg(Connection& connection, const bufHeader& header, LogLine
     switch (reader.Code()) {
         case host::kLookupRefused:
             log.Write("MsgHost.HandleResponseErrorLookup(0): Unknown zorvic number");
-            client_.Listener().ShowMessage(WindowId::NetworkSelection, "Error",
+            client_.Listener().ShowMessage(MessagePhase::Lookup, "Error",
                                            "Unknown zorvic number", MessageIcon::Warning);
             connection.SetState(kStateLookupRefused);
             client_.Listener().LookupRefused();

@@ -19,10 +19,7 @@ std::unique_ptr<MessageBuffer> BuildLogin(const LoginFields& fields) {
 }
 
 bool SendLogin(Connection& connection, const LoginFields& fields) {
-    auto msg = BuildLogin(fields);
-    if (!msg) return false;
-    connection.Enqueue(std::move(msg));
-    return true;
+    return connection.Send(BuildLogin(fields));
 }
 
 bool DecodeLoginRights(MessageReader& reader, LoginRights& out) {

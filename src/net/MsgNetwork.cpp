@@ -50,11 +50,8 @@ int DecodeNetworkInformation(MessageReader& reader, NetworkInformation& out) {
 
 bool SendNetworkInformationRequest(Connection& connection, const std::string& number,
                                    const std::string& path) {
-    auto msg =
-        MessageWriter(network::kInformation).Int(-1).Str(number).Str(path).Finish(Primary::Network);
-    if (!msg) return false;
-    connection.Enqueue(std::move(msg));
-    return true;
+    return connection.Send(MessageWriter(network::kInformation).Int(-1).Str(number).Str(path),
+                           Primary::Network);
 }
 
 void MsgNetwork::HandleMsg(Connection& connection, const bufHeader& header, LogLine& log) {

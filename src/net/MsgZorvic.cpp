@@ -41,10 +41,7 @@ std::unique_ptr<MessageBuffer> BuildAccountCreation(const AccountCreationRecord&
 
 bool SendAccountCreation(Connection& connection, const AccountCreationRecord& record,
                          const std::string& identity) {
-    auto msg = BuildAccountCreation(record, identity);
-    if (!msg) return false;
-    connection.Enqueue(std::move(msg));
-    return true;
+    return connection.Send(BuildAccountCreation(record, identity));
 }
 
 }  // namespace net

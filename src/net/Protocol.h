@@ -8,26 +8,11 @@
 #include <cstdint>
 #include <iterator>
 
+#include "net/Families.h"
+
 namespace net {
 
-// nDescPrimary: the message family.
-enum class Primary : int32_t {
-    Control = 0,
-    Login = 1,
-    Upload = 2,
-    Download = 3,
-    DocumentStore = 4,
-    Account = 5,
-    Network = 6,
-    // 7 is not used by any family.
-    Zorvic = 8,
-    Host = 9,
-    Notepad = 10,
-    Contact = 11,
-    Session = 12,
-    Poll = 13,
-    Mailbox = 14,
-};
+// nDescPrimary (enum Primary) comes from the list of families.
 
 // nDescSecondary.
 enum class Secondary : int32_t {

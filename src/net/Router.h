@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "net/Families.h"
 #include "net/MessageBuffer.h"
 #include "net/Protocol.h"
 
@@ -38,16 +39,17 @@ using FamilyHandler = std::function<void(Connection&, const bufHeader&, LogLine&
 
 class Router {
   public:
-    // Primaries 0..14 have a family slot; 15 and above are unrecognised.
-    static constexpr int kPrimaryCount = 15;
+    // Every primary of the list of families has a slot; others are
+    // unrecognised.
+    static constexpr int kPrimaryCount = net::kPrimaryCount;
 
     Router();
 
     // Attaches a family's handler to its primary descriptor (replacing any
     // earlier one). Families that check the secondary descriptor themselves
-    // (contacts, sessions, mailbox) get every message of their primary; the
-    // others only the secondaries their primary accepts. Returns false for a
-    // primary that no family may take (7, or out of range).
+    // get every message of their primary; the others only the secondaries
+    // their row of the list accepts. Returns false for a primary that no
+    // family may take (not in the list).
     bool Register(Primary primary, FamilyHandler handler);
     bool Registered(Primary primary) const;
 

@@ -50,16 +50,6 @@ SlotHooks TransferHooks::Get(int slot) const {
     return hooks_[static_cast<size_t>(slot)];
 }
 
-void TransferHooks::SetPollStored(std::function<void()> hook) {
-    std::lock_guard lock(mutex_);
-    pollStored_ = std::move(hook);
-}
-
-std::function<void()> TransferHooks::PollStored() const {
-    std::lock_guard lock(mutex_);
-    return pollStored_;
-}
-
 void TransferHooks::Post(std::function<void()> work) const {
     UiDispatcher* ui = nullptr;
     {
@@ -499,11 +489,6 @@ void HandleUploadResponse(Connection& connection, const bufHeader& header) {
     const int32_t code = reader.Code();
     if (code == upload::kGoAhead) {
         HandleGoAhead(connection, reader);
-        return;
-    }
-    if (code == upload::kPollStored) {
-        TransferHooks* hooks = connection.Hooks();
-        if (auto fn = hooks ? hooks->PollStored() : nullptr) fn();
         return;
     }
     for (const UploadRefusal& refusal : kUploadRefusals) {

@@ -75,17 +75,12 @@ public:
     void Unregister(int slot);
     SlotHooks Get(int slot) const;
 
-    // Upload code 10: the server stored a poll.
-    void SetPollStored(std::function<void()> hook);
-    std::function<void()> PollStored() const;
-
     // Runs `work` on the user-interface thread from a network thread.
     void Post(std::function<void()> work) const;
 
 private:
     mutable std::mutex mutex_;
     std::array<SlotHooks, kSlotCount> hooks_;
-    std::function<void()> pollStored_;
     TransferListener* listener_ = nullptr;
     UiDispatcher* ui_ = nullptr;
 };

@@ -41,7 +41,6 @@ using Kind = SkinEntry::Kind;
 enum ButtonVariant { kUp = 0, kDown = 1, kFocus = 2, kDisabledLook = 3 };
 const char kVariantLetters[] = "UDFX";
 
-enum Tone { kToneProgress = 0, kToneSuccess = 1, kToneError = 2, kToneWarning = 3 };
 
 // ---- Glyphs -------------------------------------------------------------
 // Every icon is drawn in a 24 x 24 unit box with a round-capped stroke, so
@@ -351,52 +350,37 @@ struct ButtonSpec {
     const char* caption;
     int w;
     int h;
-    const char* label;  // text pills carry words beside the arrow
+    const char* label = nullptr;  // text pills carry words beside the arrow
 };
 
-// Image buttons by caption: toolbar tiles, small navigation tiles, and the
-// wide text pills of the sign-in windows.
+// Image buttons of the tools still to come, by caption; each moves to its
+// tool's registration when the tool arrives.
 constexpr ButtonSpec kButtons[] = {
-    {"NEXT", 88, 30, "Next"},
-    {"BACK", 88, 30, "Back"},
     {"BACKINFO", 88, 30, "Back"},
-    {"LEFT", 26, 26, nullptr},
-    {"RIGHT", 26, 26, nullptr},
-    {"REFRESH", 26, 26, nullptr},
-    {"MAIL", 36, 36, nullptr},
-    {"MAILACTIVE", 36, 36, nullptr},
-    {"ADDCONTACT", 36, 36, nullptr},
-    {"SEARCH", 36, 36, nullptr},
-    {"ACCOUNTINFO", 36, 36, nullptr},
-    {"NETWORKINFO", 36, 36, nullptr},
-    {"HELP", 36, 36, nullptr},
-    {"SETTINGS", 36, 36, nullptr},
-    {"SESSIONS", 36, 36, nullptr},
-    {"DOCUMENTS", 36, 36, nullptr},
-    {"WHITEBOARD", 36, 36, nullptr},
-    {"NOTEPAD", 32, 32, nullptr},
-    {"COFFEE", 32, 32, nullptr},
-    {"INVITE", 32, 32, nullptr},
-    {"POLL", 32, 32, nullptr},
-    {"HISTORY", 32, 32, nullptr},
-    {"INFO", 32, 32, nullptr},
-    {"PENCIL", 32, 32, nullptr},
-    {"ERASER", 32, 32, nullptr},
-    {"TEXT", 32, 32, nullptr},
-    {"NEWMESSAGE", 32, 32, nullptr},
-    {"DELETEMESSAGE", 32, 32, nullptr},
-    {"MARKREAD", 32, 32, nullptr},
-    {"MARKUNREAD", 32, 32, nullptr},
-    {"MOVETOFOLDER", 32, 32, nullptr},
-    {"NEWFOLDER", 32, 32, nullptr},
-    {"MANAGELEFT", 28, 28, nullptr},
-    {"MANAGERIGHT", 28, 28, nullptr},
-    {"BALLOTPREV", 28, 28, nullptr},
-    {"BALLOTNEXT", 28, 28, nullptr},
-    {"RESULTSPREV", 28, 28, nullptr},
-    {"RESULTSNEXT", 28, 28, nullptr},
-    {"INDIVIDUALPREV", 28, 28, nullptr},
-    {"INDIVIDUALNEXT", 28, 28, nullptr},
+    {"MAILACTIVE", 36, 36},
+    {"NOTEPAD", 32, 32},
+    {"COFFEE", 32, 32},
+    {"INVITE", 32, 32},
+    {"POLL", 32, 32},
+    {"HISTORY", 32, 32},
+    {"INFO", 32, 32},
+    {"PENCIL", 32, 32},
+    {"ERASER", 32, 32},
+    {"TEXT", 32, 32},
+    {"NEWMESSAGE", 32, 32},
+    {"DELETEMESSAGE", 32, 32},
+    {"MARKREAD", 32, 32},
+    {"MARKUNREAD", 32, 32},
+    {"MOVETOFOLDER", 32, 32},
+    {"NEWFOLDER", 32, 32},
+    {"MANAGELEFT", 28, 28},
+    {"MANAGERIGHT", 28, 28},
+    {"BALLOTPREV", 28, 28},
+    {"BALLOTNEXT", 28, 28},
+    {"RESULTSPREV", 28, 28},
+    {"RESULTSNEXT", 28, 28},
+    {"INDIVIDUALPREV", 28, 28},
+    {"INDIVIDUALNEXT", 28, 28},
 };
 
 struct BackgroundSpec {
@@ -406,15 +390,9 @@ struct BackgroundSpec {
     const char* heading;
 };
 
-// Single-picture window backgrounds, at the client size of their window.
+// Window backgrounds of the toolkit's own windows and of the tools still to
+// come, at the client size of their window.
 constexpr BackgroundSpec kBackgrounds[] = {
-    {"IDB_BKGNDCONNECT", 326, 155, "Connect to a network"},
-    {"IDB_BKGNDLOGIN", 336, 213, "Sign in"},
-    {"IDB_BKGNDAUTHENTICATING", 334, 208, "Signing in"},
-    {"IDB_CREATEACCOUNT", 334, 335, "Create an account"},
-    {"IDB_BKGNDCREATINGACCOUNT", 360, 208, "Creating your account"},
-    {"IDB_MAINDIALOG", 654, 349, "Palindor"},
-    {"IDB_ABOUTDLG", 375, 182, "About Palindor"},
     {"IDB_BKGNDACCOUNTINFO", 428, 308, "Account information"},
     {"IDB_BKGNDACCOUNTCHANGEFULLNAME", 288, 136, "Change name"},
     {"IDB_BKGNDACCOUNTCHANGEPASSWORD", 357, 201, "Change password"},
@@ -1001,12 +979,8 @@ Skin::Skin(qreal devicePixelRatio) : dpr_(devicePixelRatio) {
     auto add = [this](const QString& name, SkinEntry e) { entries_.insert(name, std::move(e)); };
 
     for (const BackgroundSpec& b : kBackgrounds) {
-        SkinEntry e;
-        e.kind = Kind::Background;
-        e.size = QSize(b.w, b.h);
-        e.text = QString::fromLatin1(b.heading);
-        e.header = HeadingBand(b.h);
-        add(QString::fromLatin1(b.name), e);
+        RegisterBackground(QString::fromLatin1(b.name), QSize(b.w, b.h),
+                           QString::fromLatin1(b.heading));
     }
 
     const FrameSpec frames[] = {
@@ -1092,14 +1066,8 @@ Skin::Skin(qreal devicePixelRatio) : dpr_(devicePixelRatio) {
     }
 
     for (const ButtonSpec& b : kButtons) {
-        for (int v = 0; v < 4; ++v) {
-            SkinEntry e;
-            e.kind = Kind::Button;
-            e.size = QSize(b.w, b.h);
-            e.text = QString::fromLatin1(b.caption);
-            e.arg = v;
-            add(QString::fromLatin1(b.caption) + QChar::fromLatin1(kVariantLetters[v]), e);
-        }
+        RegisterButton(QString::fromLatin1(b.caption), QSize(b.w, b.h),
+                       b.label != nullptr ? QString::fromLatin1(b.label) : QString());
     }
 
     for (int state = 0; state < 6; ++state) {
@@ -1122,31 +1090,8 @@ Skin::Skin(qreal devicePixelRatio) : dpr_(devicePixelRatio) {
         }
     }
 
-    const char* presence[] = {"OFFLINE", "ONLINE", "AWAY", "MUTED"};
-    for (int i = 0; i < 4; ++i) {
-        SkinEntry e;
-        e.kind = Kind::Presence;
-        e.size = QSize(16, 16);
-        e.arg = i;
-        add(QStringLiteral("IDB_PRESENCE%1").arg(QString::fromLatin1(presence[i])), e);
-    }
-    for (int away = 0; away < 2; ++away) {
-        SkinEntry e;
-        e.kind = Kind::Status;
-        e.size = QSize(40, 40);
-        e.arg = away;
-        add(away ? QStringLiteral("IDB_STATUSAWAY") : QStringLiteral("IDB_STATUSONLINE"), e);
-    }
-    const char* tray[] = {"IDI_ONLINE", "IDI_AWAY", "IDI_ALERT"};
-    for (int i = 0; i < 3; ++i) {
-        SkinEntry e;
-        e.kind = Kind::TrayIcon;
-        e.size = QSize(32, 32);
-        e.arg = i;
-        add(QString::fromLatin1(tray[i]), e);
-    }
-    for (const char* icon : {"SESSIONOPEN", "SESSIONPRIVATE", "FOLDER", "FILE", "ATTACHMENT",
-                             "MARKCORRECT", "MARKINCORRECT", "MARKNEUTRAL"}) {
+    for (const char* icon :
+         {"FOLDER", "FILE", "ATTACHMENT", "MARKCORRECT", "MARKINCORRECT", "MARKNEUTRAL"}) {
         SkinEntry e;
         e.kind = Kind::SmallIcon;
         e.size = QSize(16, 16);
@@ -1154,71 +1099,6 @@ Skin::Skin(qreal devicePixelRatio) : dpr_(devicePixelRatio) {
         add(QStringLiteral("IDB_%1").arg(QString::fromLatin1(icon)), e);
     }
 
-    // Result pictures of the sign-in windows, numbered as the windows number
-    // their pictures; each says its result in words, the creation results in
-    // the words of the server's answer.
-    const std::pair<const char*, int> authenticating[] = {
-        {"Connection closed by the server", kToneWarning},
-        {"Could not connect to the server", kToneError},
-        {"Signing in\u2026", kToneProgress},
-        {"Login refused by the server", kToneError},
-    };
-    for (int i = 0; i < 4; ++i) {
-        SkinEntry e;
-        e.kind = Kind::Result;
-        e.size = QSize(300, 34);
-        e.text = QString::fromUtf8(authenticating[i].first);
-        e.arg = authenticating[i].second;
-        add(QStringLiteral("IDB_AUTHENTICATING%1").arg(i), e);
-    }
-    const std::pair<const char*, int> creating[] = {
-        {"Creating your account\u2026", kToneProgress},
-        {"Could not connect to the server", kToneError},
-        {"Improper Password", kToneError},
-        {"Improper Username", kToneError},
-        {"Server could not decode message", kToneError},
-        {"Account created successfully! You may now log in", kToneSuccess},
-        {"An account with the given username already exists", kToneWarning},
-        {"Maximum accounts exceeded on this network", kToneWarning},
-        {"Incorrect account creation code", kToneError},
-        {"Unsupported zorvic network", kToneError},
-        {"Server was unable to create the account", kToneError},
-        {"Banned from network", kToneError},
-        {"Maximum accounts created from your location", kToneWarning},
-    };
-    for (int i = 0; i < 13; ++i) {
-        SkinEntry e;
-        e.kind = Kind::Result;
-        e.size = QSize(320, 34);
-        e.text = QString::fromUtf8(creating[i].first);
-        e.arg = creating[i].second;
-        add(QStringLiteral("IDB_CREATINGACCOUNT%1").arg(i), e);
-    }
-    for (const auto& [name, width] : {std::pair{"IDB_AUTHENTICATINGBANNER", 334},
-                                      std::pair{"IDB_CREATINGACCOUNTBANNER", 360}}) {
-        SkinEntry e;
-        e.kind = Kind::Banner;
-        e.size = QSize(width, 75);
-        add(QString::fromLatin1(name), e);
-    }
-    for (int hover = 0; hover < 2; ++hover) {
-        SkinEntry e;
-        e.kind = Kind::Link;
-        e.size = QSize(119, 19);
-        e.text = QStringLiteral("Visit home page");
-        e.arg = hover;
-        add(hover ? QStringLiteral("IDB_LINKHOVER") : QStringLiteral("IDB_LINK"), e);
-    }
-    for (const auto& [name, words, muted] :
-         {std::tuple{"IDB_ACCOUNTCODEREQUIRED", "Account creation code:", 0},
-          std::tuple{"IDB_ACCOUNTCODENOTREQUIRED", "No account creation code needed", 1}}) {
-        SkinEntry e;
-        e.kind = Kind::Label;
-        e.size = QSize(210, 16);
-        e.text = QString::fromLatin1(words);
-        e.arg = muted;
-        add(QString::fromLatin1(name), e);
-    }
     for (int correct = 0; correct < 2; ++correct) {
         SkinEntry e;
         e.kind = Kind::Bar;
@@ -1228,11 +1108,45 @@ Skin::Skin(qreal devicePixelRatio) : dpr_(devicePixelRatio) {
     }
 }
 
+void Skin::Register(const QString& name, SkinEntry entry) {
+    cache_.remove(name);
+    entries_.insert(name, std::move(entry));
+}
+
+void Skin::RegisterBackground(const QString& name, const QSize& size, const QString& heading) {
+    SkinEntry e;
+    e.kind = Kind::Background;
+    e.size = size;
+    e.text = heading;
+    e.header = HeadingBand(size.height());
+    Register(name, e);
+}
+
+void Skin::RegisterButton(const QString& caption, const QSize& size, const QString& label) {
+    for (int v = 0; v < 4; ++v) {
+        SkinEntry e;
+        e.kind = Kind::Button;
+        e.size = size;
+        e.text = caption;
+        e.label = label;
+        e.arg = v;
+        Register(caption + QChar::fromLatin1(kVariantLetters[v]), e);
+    }
+}
+
+QStringList Skin::AskedFor() const {
+    QStringList names(asked_.begin(), asked_.end());
+    names.sort();
+    return names;
+}
+
 bool Skin::Has(const QString& name) const {
+    asked_.insert(name);
     return entries_.contains(name);
 }
 
 QSize Skin::SizeOf(const QString& name) const {
+    asked_.insert(name);
     const auto it = entries_.constFind(name);
     return it == entries_.constEnd() ? QSize() : it->size;
 }
@@ -1244,6 +1158,7 @@ QStringList Skin::Names() const {
 }
 
 QPixmap Skin::Bitmap(const QString& name) const {
+    asked_.insert(name);
     const auto it = entries_.constFind(name);
     if (it == entries_.constEnd()) return QPixmap();
     auto cached = cache_.constFind(name);
@@ -1262,6 +1177,7 @@ QSize Skin::FrameClientSize(const QString& prefix) const {
 }
 
 int Skin::HeaderHeight(const QString& name) const {
+    asked_.insert(name);
     const auto it = entries_.constFind(name);
     if (it == entries_.constEnd()) return 0;
     if (it->kind == Kind::Background) return it->header;
@@ -1305,11 +1221,8 @@ QPixmap Skin::Render(const SkinEntry& e) const {
             PaintWindow(p, e.whole, e.header, e.footer, e.middle, e.text);
             break;
         case Kind::Button: {
-            const char* label = nullptr;
-            for (const ButtonSpec& b : kButtons) {
-                if (e.text == QLatin1String(b.caption)) label = b.label;
-            }
-            PaintButton(p, e.size, e.text, label, e.arg);
+            const QByteArray label = e.label.toUtf8();
+            PaintButton(p, e.size, e.text, e.label.isEmpty() ? nullptr : label.constData(), e.arg);
             break;
         }
         case Kind::CheckBox:

@@ -12,6 +12,7 @@
 #include <QHash>
 #include <QPixmap>
 #include <QPoint>
+#include <QSet>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -26,7 +27,8 @@ struct SkinFramePiece {
     QPoint pos;
 };
 
-// How one picture is painted; built by the skin's table.
+// How one picture is painted. The toolkit registers its own pictures; each
+// part of the program registers the pictures its windows ask for.
 struct SkinEntry {
     enum class Kind {
         Background,
@@ -47,13 +49,17 @@ struct SkinEntry {
     Kind kind = Kind::Background;
     QSize size;
     QString text;    // heading, caption, glyph or words
-    int arg = 0;     // variant: U/D/F/X, state, tone, index...
+    QString label;   // buttons: words beside the arrow of a text pill
+    int arg = 0;     // variant: U/D/F/X, state, tone (SkinTone), index...
     QRect piece;     // frame pieces: the piece within the framed client area
     QSize whole;     // frame pieces: the framed client size
     int header = 0;  // heading band height
     int footer = 0;  // frame pieces: footer band height
     QRect middle;    // frame pieces: the divider, if any
 };
+
+// The signal colour of a result picture (SkinEntry::arg of Kind::Result).
+enum SkinTone { kToneProgress = 0, kToneSuccess = 1, kToneError = 2, kToneWarning = 3 };
 
 // One frame of an animation and how long it stays.
 struct AnimationFrame {
@@ -68,6 +74,19 @@ class Skin {
     explicit Skin(qreal devicePixelRatio = 0);
 
     qreal DevicePixelRatio() const { return dpr_; }
+
+    // Adds (or replaces) a picture; called while the program is put together,
+    // before the windows that use it are created.
+    void Register(const QString& name, SkinEntry entry);
+    // A window background with its heading band.
+    void RegisterBackground(const QString& name, const QSize& size, const QString& heading);
+    // An image button: the caption with U, D, F and X (up, down, focus,
+    // disabled); `label` puts words beside the arrow of a wide text pill.
+    void RegisterButton(const QString& caption, const QSize& size, const QString& label = {});
+
+    // Every name asked for through Has, SizeOf, Bitmap or HeaderHeight, known
+    // or not: lets a test check that each picture a window asks for exists.
+    QStringList AskedFor() const;
 
     bool Has(const QString& name) const;
     // The logical size; an invalid size for an unknown name.
@@ -117,6 +136,7 @@ class Skin {
     QHash<QString, QVector<SkinFramePiece>> frames_;
     QHash<QString, QSize> frameSizes_;
     mutable QHash<QString, QPixmap> cache_;
+    mutable QSet<QString> asked_;
 };
 
 }  // namespace ui

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/AppState.h"
-#include "app/LoginDlg.h"
+#include "signin/LoginDlg.h"
 #include "support/TempDir.h"
 #include "support/qt/ScriptedDialogs.h"
 

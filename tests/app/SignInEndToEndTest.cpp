@@ -5,14 +5,14 @@
 
 #include <QTcpServer>
 
-#include "AppHarness.h"
-#include "app/AuthenticatingDlg.h"
-#include "app/ConnectDlg.h"
-#include "app/CreateAccountDlg.h"
-#include "app/CreatingAccountDlg.h"
-#include "app/LoginDlg.h"
-#include "app/MainDlg.h"
-#include "app/NumbersFile.h"
+#include "app/AppHarness.h"
+#include "signin/AuthenticatingDlg.h"
+#include "signin/ConnectDlg.h"
+#include "signin/CreateAccountDlg.h"
+#include "signin/CreatingAccountDlg.h"
+#include "signin/LoginDlg.h"
+#include "shell/MainDlg.h"
+#include "signin/NumbersFile.h"
 #include "support/qt/LocalNetworkFixture.h"
 #include "ui/FixedButton.h"
 
@@ -32,9 +32,9 @@ class SignIn : public ::testing::Test {
     }
     void TearDown() override { h.reset(); }
 
-    app::CConnectDlg& Connect() { return h->state->ConnectWindow(); }
-    app::CLoginDlg& Login() { return h->state->LoginWindow(); }
-    app::CAuthenticatingDlg& Auth() { return h->state->AuthenticatingWindow(); }
+    signin::CConnectDlg& Connect() { return h->state->ConnectWindow(); }
+    signin::CLoginDlg& Login() { return h->state->LoginWindow(); }
+    signin::CAuthenticatingDlg& Auth() { return h->state->AuthenticatingWindow(); }
 
     void LookUp(const QString& number) {
         Connect().NumberField()->setEditText(number);
@@ -61,8 +61,8 @@ TEST_F(SignIn, LookupShowsLoginAndRecordsTheNumber) {
     EXPECT_FALSE(Connect().isVisible());
     EXPECT_EQ(h->state->Client().Number(), "1234567");
     EXPECT_EQ(h->state->Client().Host(), "127.0.0.1");
-    app::NumbersList list;
-    ASSERT_TRUE(app::ReadNumbersFile(h->DataFile("numbers.dat"), list));
+    signin::NumbersList list;
+    ASSERT_TRUE(signin::ReadNumbersFile(h->DataFile("numbers.dat"), list));
     EXPECT_EQ(list.current, "1234567");
     EXPECT_TRUE(h->dialogs.messages.isEmpty());
 
@@ -89,7 +89,7 @@ TEST_F(SignIn, WrongPasswordShowsTheRefusedPicture) {
     LogIn("alice", "wrongpass");
     ASSERT_TRUE(SpinUntil([&] { return Auth().isVisible(); }));
     ASSERT_TRUE(SpinUntil([&] { return !Auth().InProgress(); }));
-    EXPECT_EQ(Auth().Picture(), app::CAuthenticatingDlg::kRefused);
+    EXPECT_EQ(Auth().Picture(), signin::CAuthenticatingDlg::kRefused);
     EXPECT_EQ(Auth().Button()->text(), "OK");
     EXPECT_FALSE(Auth().Animating());
     EXPECT_FALSE(h->state->MainWindow().isVisible());
@@ -229,7 +229,7 @@ TEST(SignInUnreachable, NetworkServerDownShowsTheUnreachablePicture) {
     h.ConfirmLogin("alice", "alicepass");
     auto& auth = h.state->AuthenticatingWindow();
     ASSERT_TRUE(SpinUntil([&] { return auth.isVisible() && !auth.InProgress(); }));
-    EXPECT_EQ(auth.Picture(), app::CAuthenticatingDlg::kUnreachable);
+    EXPECT_EQ(auth.Picture(), signin::CAuthenticatingDlg::kUnreachable);
     EXPECT_EQ(auth.Button()->text(), "OK");
     EXPECT_TRUE(h.dialogs.messages.isEmpty());
 }

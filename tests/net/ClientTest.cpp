@@ -13,16 +13,16 @@ namespace {
 using net::MessageIcon;
 using net::MessageWriter;
 using net::Primary;
-using net::WindowId;
+using net::MessagePhase;
 using nettest::FakeServer;
 using nettest::Received;
 using routingtest::ClientFixture;
 using routingtest::MessageEvent;
 using testsupport::WaitUntil;
 
-const std::string kDropped = MessageEvent(WindowId::Main, "Connection Dropped",
+const std::string kDropped = MessageEvent(MessagePhase::Session, "Connection Dropped",
                                           "No longer connected to 1234567", MessageIcon::Error);
-const std::string kVnsFailed = MessageEvent(WindowId::NetworkSelection, "Error",
+const std::string kVnsFailed = MessageEvent(MessagePhase::Lookup, "Error",
                                             "Failed to connect to VNS server", MessageIcon::Error);
 
 // --- The disconnect table, driven directly ---
@@ -206,6 +206,17 @@ TEST(ClientLookupTest, UnreachableDirectoryIsReportedOnce) {
 }
 
 TEST_F(ClientOverSockets, LoginOpensTheMainWindowAndADropReturnsOnce) {
+    // Opening requests as the application adds them (contacts, then mail).
+    OnUi([&] {
+        client().AddOpeningRequest([](net::Client& c) {
+            return c.NetworkServer().Send(MessageWriter(net::contact::kListRequest),
+                                          Primary::Contact);
+        });
+        client().AddOpeningRequest([](net::Client& c) {
+            return c.FileServer().Send(MessageWriter(net::mailbox::kUnreadRequest),
+                                       Primary::Mailbox);
+        });
+    });
     StartLogin();
     Received login;
     ASSERT_TRUE(networkServer.ReadPrimary(Primary::Login, login));
@@ -243,7 +254,7 @@ TEST_F(ClientOverSockets, LoginOpensTheMainWindowAndADropReturnsOnce) {
 TEST_F(ClientOverSockets, RightsAtCompletionAreThoseOfTheLoginThatCompleted) {
     std::vector<int32_t> ranksAtCompletion;  // touched on the user-interface side only
     OnUi([&] {
-        client().SetOpeningRequest(net::OpeningRequest::SessionPage, [&](net::Client& c) {
+        client().AddOpeningRequest([&](net::Client& c) {
             ranksAtCompletion.push_back(c.Rank());
             return true;
         });

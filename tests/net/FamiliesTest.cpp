@@ -16,7 +16,7 @@ namespace {
 using net::MessageIcon;
 using net::MessageWriter;
 using net::Primary;
-using net::WindowId;
+using net::MessagePhase;
 using routingtest::ClientFixture;
 using routingtest::Decode;
 using routingtest::Drain;
@@ -75,7 +75,7 @@ TEST_F(FamiliesTest, UnexpectedDisconnectCodeShowsAllFourValues) {
     Notify(networkServer(), MessageWriter(0).Int(1).Int(1).Int(5).Str("Server shutting down"));
     EXPECT_EQ(Log(Primary::Control), text);
     EXPECT_EQ(Events(),
-              std::vector<std::string>{MessageEvent(WindowId::None, "", text, MessageIcon::None)});
+              std::vector<std::string>{MessageEvent(MessagePhase::Any, "", text, MessageIcon::None)});
 }
 
 TEST_F(FamiliesTest, DisconnectResponseTextOutsideItsRangeIsEmpty) {
@@ -146,7 +146,7 @@ TEST_F(FamiliesTest, LookupRefusedWarnsOverNetworkSelection) {
     EXPECT_EQ(Log(Primary::Host), "MsgHost.HandleResponseErrorLookup(0): Unknown zorvic number");
     EXPECT_EQ(directory().State(), net::kStateLookupRefused);
     EXPECT_EQ(Events(),
-              (std::vector<std::string>{MessageEvent(WindowId::NetworkSelection, "Error",
+              (std::vector<std::string>{MessageEvent(MessagePhase::Lookup, "Error",
                                                      "Unknown zorvic number", MessageIcon::Warning),
                                         "lookup refused"}));
 }
@@ -218,32 +218,41 @@ TEST_F(FamiliesTest, LoginCompletesOnTheSecondResponseWhicheverComesFirst) {
     EXPECT_TRUE(client().Administrator());
     EXPECT_FALSE(client().Root());
 
-    // The opening requests: contacts on the network server, mail on the file server.
-    auto onNetwork = Drain(networkServer());
-    ASSERT_EQ(onNetwork.size(), 1u);
-    EXPECT_EQ(onNetwork[0].header.nDescPrimary, +Primary::Contact);
-    EXPECT_EQ(onNetwork[0].header.nMsgLength, 40);
-    EXPECT_EQ(onNetwork[0].Reader().Code(), net::contact::kListRequest);
-    auto onFile = Drain(fileServer());
-    ASSERT_EQ(onFile.size(), 1u);
-    EXPECT_EQ(onFile[0].header.nDescPrimary, +Primary::Mailbox);
-    EXPECT_EQ(onFile[0].header.nMsgLength, 40);
-    EXPECT_EQ(onFile[0].Reader().Code(), net::mailbox::kUnreadRequest);
+    // The protocol core adds no opening request of its own.
+    EXPECT_TRUE(Drain(networkServer()).empty());
+    EXPECT_TRUE(Drain(fileServer()).empty());
 }
 
-TEST_F(FamiliesTest, RegisteredOpeningRequestsGoInTheirPlace) {
-    client().SetOpeningRequest(net::OpeningRequest::SessionPage, [](net::Client& c) {
-        c.NetworkServer().Enqueue(MessageWriter(7).Finish(Primary::Session));
-        return true;
-    });
-    client().SetOpeningRequest(net::OpeningRequest::Mailbox, nullptr);
+TEST_F(FamiliesTest, OpeningRequestsGoInTheOrderTheyWereAdded) {
+    client().AddOpeningRequest(
+        [](net::Client& c) { return c.NetworkServer().Send(MessageWriter(7), Primary::Contact); });
+    client().AddOpeningRequest(nullptr);  // ignored
+    client().AddOpeningRequest(
+        [](net::Client& c) { return c.FileServer().Send(MessageWriter(3), Primary::Mailbox); });
+    client().AddOpeningRequest(
+        [](net::Client& c) { return c.NetworkServer().Send(MessageWriter(8), Primary::Session); });
     LoginOK(networkServer(), MessageWriter(net::login::kLoginOK).Int(0).Int(0));
     LoginOK(fileServer(), MessageWriter(net::login::kLoginOK));
     auto onNetwork = Drain(networkServer());
     ASSERT_EQ(onNetwork.size(), 2u);
     EXPECT_EQ(onNetwork[0].header.nDescPrimary, +Primary::Contact);
     EXPECT_EQ(onNetwork[1].header.nDescPrimary, +Primary::Session);
-    EXPECT_TRUE(Drain(fileServer()).empty());
+    EXPECT_EQ(Drain(fileServer()).size(), 1u);
+}
+
+TEST(ConnectionSendTest, QueuesWhatFitsAndRefusesWhatDoesNot) {
+    routingtest::ClientFixture fx;
+    net::Connection& c = fx.client->NetworkServer();
+    EXPECT_TRUE(c.Send(MessageWriter(net::contact::kSetStatus).Int(2), Primary::Contact));
+    MessageWriter tooLong(0);
+    tooLong.Str(std::string(net::kMaxMessageLength, 'x'));
+    EXPECT_FALSE(c.Send(tooLong, Primary::Session));
+    EXPECT_FALSE(c.Send(std::unique_ptr<net::MessageBuffer>()));
+    auto sent = Drain(c);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].header.nDescPrimary, +Primary::Contact);
+    EXPECT_EQ(sent[0].header.nDescSecondary, +net::Secondary::Message);
+    EXPECT_EQ(sent[0].Reader().Code(), net::contact::kSetStatus);
 }
 
 TEST_F(FamiliesTest, LoginMessagesThatDoNotCount) {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "net/Families.h"
 #include "net/Protocol.h"
 #include "net/Router.h"
 #include "tests/net/RoutingTestSupport.h"
@@ -134,6 +135,28 @@ TEST_F(RouterTest, HandlersWriteIntoTheirOwnFamilysLine) {
               "MsgPoll.HandleResponse(1): Unknown response '99' received from server");
     EXPECT_EQ(Log(Primary::Notepad), "");
     EXPECT_EQ(sunk.size(), 1u);
+}
+
+TEST(FamilyListTest, EachPrimaryOnceSevenUnusedAndOneNumberPerText) {
+    std::vector<int32_t> primaries;
+    for (const net::FamilyInfo& f : net::kFamilies) {
+        primaries.push_back(+f.primary);
+        EXPECT_EQ(net::FamilyOf(+f.primary), &f);
+        if (f.unknownSecondaryText == nullptr) {
+            // Only the silent families keep no text.
+            EXPECT_EQ(f.accepts, net::Accepts::ResponseOnlySilent) << +f.primary;
+            continue;
+        }
+        // The text is a format with exactly one number in it.
+        const std::string text = f.unknownSecondaryText;
+        EXPECT_EQ(text.find('%'), text.rfind('%')) << text;
+        EXPECT_NE(text.find("'%i'"), std::string::npos) << text;
+    }
+    EXPECT_EQ(primaries, (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 12, 13, 14}));
+    EXPECT_EQ(net::kPrimaryCount, 15);
+    EXPECT_EQ(net::FamilyOf(7), nullptr);
+    EXPECT_EQ(net::FamilyOf(-1), nullptr);
+    EXPECT_EQ(net::FamilyOf(15), nullptr);
 }
 
 TEST(LogLineTest, KeepsLongTextsWholeAndOverwrites) {

@@ -39,7 +39,7 @@ class RecordingListener : public net::ClientListener {
         return info_;
     }
 
-    void ShowMessage(net::WindowId over, const std::string& title, const std::string& text,
+    void ShowMessage(net::MessagePhase over, const std::string& title, const std::string& text,
                      net::MessageIcon icon) override {
         Add("message " + std::to_string(int(over)) + " [" + title + "] " + text + " icon " +
             std::to_string(int(icon)));
@@ -74,7 +74,7 @@ class RecordingListener : public net::ClientListener {
     net::NetworkInformation info_;
 };
 
-inline std::string MessageEvent(net::WindowId over, const std::string& title,
+inline std::string MessageEvent(net::MessagePhase over, const std::string& title,
                                 const std::string& text, net::MessageIcon icon) {
     return "message " + std::to_string(int(over)) + " [" + title + "] " + text + " icon " +
            std::to_string(int(icon));

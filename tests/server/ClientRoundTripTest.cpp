@@ -148,7 +148,7 @@ bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds dead
 
 class RecordingListener : public net::ClientListener {
   public:
-    void ShowMessage(net::WindowId, const std::string& title, const std::string& text,
+    void ShowMessage(net::MessagePhase, const std::string& title, const std::string& text,
                      net::MessageIcon) override {
         events.push_back("message|" + title + "|" + text);
     }

@@ -31,6 +31,12 @@ bool SpinUntil(const std::function<bool()>& done) {
 
 class Windows : public ::testing::Test {
   protected:
+    // The pictures a sign-in window would register, as any window's would be.
+    Windows() {
+        skin.RegisterBackground("IDB_BKGNDLOGIN", QSize(336, 213), "Sign in");
+        skin.RegisterButton("NEXT", QSize(88, 30), "Next");
+        skin.RegisterButton("RIGHT", QSize(26, 26));
+    }
     ui::Skin skin{1.0};
     ScriptedDialogs dialogs;
     net::Timings timings = net::Timings::Fast();

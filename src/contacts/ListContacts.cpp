@@ -1,0 +1,94 @@
+#include "contacts/ListContacts.h"
+
+#include <QApplication>
+#include <QHeaderView>
+
+#include "ui/ListView.h"
+#include "ui/Skin.h"
+
+namespace contacts {
+
+int ContactPicture(const ContactRow& row) {
+    if (row.muted) return 3;
+    return row.status == 1 || row.status == 2 ? row.status : 0;
+}
+
+QString ContactTooltip(const ContactRow& row) {
+    const QByteArray name = row.username.toUtf8();
+    const char* format = nullptr;
+    switch (row.status) {
+        case 0:
+            format = row.muted ? "%s is offline, currently ignored" : "%s is offline";
+            break;
+        case 1:
+            format = row.muted ? "%s is online, currently ignored" : "%s is online";
+            break;
+        case 2:
+            format = row.muted ? "%s is away, currently ignored" : "%s is away";
+            break;
+        default:
+            format = "%s is <unknown status>";
+            break;
+    }
+    return QString::asprintf(format, name.constData());
+}
+
+CContactsModel::CContactsModel(const ui::Skin& skin, QObject* parent) : QAbstractListModel(parent) {
+    const char* names[] = {"IDB_PRESENCEOFFLINE", "IDB_PRESENCEONLINE", "IDB_PRESENCEAWAY",
+                           "IDB_PRESENCEMUTED"};
+    for (size_t i = 0; i < pictures_.size(); ++i) {
+        pictures_[i] = skin.Bitmap(QString::fromLatin1(names[i]));
+    }
+    // The three styles come from the system font's description.
+    const QFont base = QApplication::font();
+    bold_ = base;
+    bold_.setWeight(QFont::Bold);
+    normal_ = base;
+    normal_.setWeight(QFont::Normal);
+    italic_ = normal_;
+    italic_.setItalic(true);
+}
+
+void CContactsModel::SetRows(QVector<ContactRow> rows) {
+    beginResetModel();
+    rows_ = std::move(rows);
+    endResetModel();
+}
+
+int CContactsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+QVariant CContactsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rows_.size() || index.column() != 0) return {};
+    const ContactRow& row = rows_[index.row()];
+    const int picture = ContactPicture(row);
+    switch (role) {
+        case Qt::DisplayRole:
+            return row.username;
+        case Qt::DecorationRole:
+            return pictures_[static_cast<size_t>(picture)];
+        case Qt::ToolTipRole:
+            return ContactTooltip(row);
+        case Qt::FontRole:
+            if (picture == 1) return bold_;
+            if (picture == 2) return italic_;
+            return normal_;
+        case Qt::ForegroundRole:
+            if (picture == 1) return QColor(0, 0, 255);
+            if (picture == 2) return QColor(0, 0, 0);
+            return QColor(128, 128, 128);
+        default:
+            return {};
+    }
+}
+
+CListContacts::CListContacts(const ui::Skin& skin, QWidget* parent)
+    : QTreeView(parent), model_(skin, this) {
+    setModel(&model_);
+    setHeaderHidden(true);
+    ui::ConfigureListView(*this);
+    header()->resizeSection(0, 135);
+}
+
+}  // namespace contacts
