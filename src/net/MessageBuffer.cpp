@@ -73,12 +73,16 @@ const char* ParseFaultText(ParseFault fault) {
 MessageKey DrawMessageKey() {
     // Seeded once per thread: reseeding from the millisecond tick for every
     // message would give two messages of the same millisecond the same key.
-    // Each draw gives four key bytes.
-    thread_local std::mt19937 generator{std::random_device{}()};
+    // A splitmix64 step gives eight key bytes; the key only has to change
+    // from message to message, it protects nothing.
+    thread_local uint64_t state = (uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();
     MessageKey key;
-    for (int i = 0; i < kKeySize; i += 4) {
-        const uint32_t r = generator();
-        for (int j = 0; j < 4; ++j) key[static_cast<size_t>(i + j)] = B(static_cast<int>(r >> (8 * j)));
+    for (int half = 0; half < 2; ++half) {
+        uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        z ^= z >> 31;
+        for (int j = 0; j < 8; ++j) key[static_cast<size_t>(8 * half + j)] = B(static_cast<int>(z >> (8 * j)));
     }
     return key;
 }
