@@ -263,7 +263,7 @@ TEST(ZorvicDump, FieldsOfSignInAndNetworkMessages) {
     // Direction decides: login code 1 from the client, code 4 from a server.
     EXPECT_EQ(Fields(Primary::Login, Secondary::Message,
                      Cat({Be(1), Be(2), S("123.4567"), Be(0), S("alice"), S("alicepass"), S("id")})),
-              Texts{"  version=2 number=\"123.4567\" reserved=0 username=\"alice\" password=<9 bytes> identity=\"id\""});
+              Texts{"  version=2 number=\"123.4567\" reserved=0 username=\"alice\" password=\"alicepass\" identity=\"id\""});
     EXPECT_TRUE(Fields(Primary::Login, Secondary::Response, Be(4)).empty());  // the file server's answer
     EXPECT_EQ(Fields(Primary::Login, Secondary::Response, Cat({Be(4), Be(1), Be(2)})),
               Texts{"  administrator=1 error=\"root: 2 outside 0..1\""});
@@ -304,7 +304,7 @@ TEST(ZorvicDump, FieldsOfNetworkInformationAndTheEnvelope) {
     EXPECT_EQ(Fields(Primary::Zorvic, Secondary::Message, Cat({Be(0), Be(0), Be(0), Be(0), Be(5), Be(1), inner})),
               (Texts{"  zero1=0 zero2=0 zero3=0 inner_primary=5 inner_secondary=1",
                      "  inner code=0",
-                     "    number=\"765.4321\" full_name=\"Dee Doe\" username=\"dee\" password=<6 bytes> "
+                     "    number=\"765.4321\" full_name=\"Dee Doe\" username=\"dee\" password=\"secret\" "
                      "identity=\"id\" creation_code=\"welcome\""}));
 
     // Envelopes inside envelopes are expanded only so deep.

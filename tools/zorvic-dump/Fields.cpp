@@ -65,7 +65,7 @@ public:
         return true;
     }
 
-    bool Str(const char* name, int32_t min = -1, int32_t max = -1, bool secret = false) {
+    bool Str(const char* name, int32_t min = -1, int32_t max = -1) {
         int32_t n = 0;
         if (!Load(name, n)) return false;
         if ((min != -1 && n < min) || (max != -1 && n > max) || n < 0) {
@@ -77,8 +77,7 @@ public:
         }
         const auto bytes = p_.subspan(at_, static_cast<size_t>(n));
         at_ += static_cast<size_t>(n);
-        // A password stays out of logs and bug reports; its length is enough.
-        Add(name, secret ? "<" + std::to_string(n) + " bytes>" : Quote(bytes));
+        Add(name, Quote(bytes));
         return true;
     }
 
@@ -187,8 +186,8 @@ void Request(Fields& f, const std::vector<RequestShape>& shapes, int slot) {
             bool ok = true;
             switch (field.kind) {
                 case 'i': ok = f.Int(field.name); break;
-                case 's': ok = f.Str(field.name, -1, -1, false); break;
-                case 'S': ok = !f.More() || f.Str(field.name, -1, -1, true); break;
+                case 's': ok = f.Str(field.name); break;
+                case 'S': ok = !f.More() || f.Str(field.name); break;
                 default: f.Bytes(field.name); break;
             }
             if (!ok) return;
@@ -219,7 +218,7 @@ bool DescribeInto(int32_t primary, int32_t secondary, int32_t code, Fields& f,
         case Primary::Login:
             if (fromClient && code == login::kLogin) {
                 f.Int("version") && f.Str("number") && f.Int("reserved") && f.Str("username") &&
-                    f.Str("password", -1, -1, true) && f.Str("identity");
+                    f.Str("password") && f.Str("identity");
                 return true;
             }
             // Only the network server's answer carries the rights.
@@ -287,7 +286,7 @@ bool DescribeInto(int32_t primary, int32_t secondary, int32_t code, Fields& f,
             return false;
         case Primary::Account:
             if (fromClient && code == account::kCreate) {
-                f.Str("number") && f.Str("full_name") && f.Str("username") && f.Str("password", -1, -1, true) &&
+                f.Str("number") && f.Str("full_name") && f.Str("username") && f.Str("password") &&
                     f.Str("identity") && f.Str("creation_code");
                 return true;
             }
