@@ -33,17 +33,27 @@ int32_t Assemble(uint8_t b3, uint8_t b2, uint8_t b1, uint8_t b0) {
 // byte, so scrambling a full message costs a few microseconds.
 void ApplyKey(uint8_t* data, int end, const MessageKey& key, bool subtract) {
     if (end <= kHeaderSize) return;
-    // The key bytes in the order they meet the payload: offset 36 takes K4.
+    uint8_t* p = data + kHeaderSize;
+    const int count = end - kHeaderSize;
+    // Offset 36 takes K4: payload byte j takes K[(j + 4) mod 16].
+    constexpr int kFirstKey = kHeaderSize % kKeySize;
+    if (count < 2 * kKeySize) {
+        if (subtract) {
+            for (int j = 0; j < count; ++j) p[j] = B(p[j] - key[static_cast<size_t>((j + kFirstKey) & 15)]);
+        } else {
+            for (int j = 0; j < count; ++j) p[j] = B(p[j] + key[static_cast<size_t>((j + kFirstKey) & 15)]);
+        }
+        return;
+    }
+    // The key bytes in the order they meet the payload, negated to subtract.
     uint8_t pattern[kKeySize];
     for (int j = 0; j < kKeySize; ++j) {
-        const uint8_t k = key[static_cast<size_t>((kHeaderSize + j) % kKeySize)];
+        const uint8_t k = key[static_cast<size_t>((j + kFirstKey) & 15)];
         pattern[j] = subtract ? B(-k) : k;
     }
     uint64_t lanes[2];
     std::memcpy(lanes, pattern, sizeof lanes);
     constexpr uint64_t kHigh = 0x8080808080808080ULL;
-    uint8_t* p = data + kHeaderSize;
-    const int count = end - kHeaderSize;
     int i = 0;
     for (; i + kKeySize <= count; i += kKeySize) {
         for (int half = 0; half < 2; ++half) {
