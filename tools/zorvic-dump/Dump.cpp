@@ -266,7 +266,10 @@ int RunEncode(const std::vector<std::string>& args, const Io& io) {
     if (haveKey) std::copy(keyBytes.begin(), keyBytes.end(), key.begin());
     std::vector<uint8_t> out;
     std::string error;
-    if (!Encode(primary, secondary, payload, key, out, error)) return Usage(io, error);
+    if (!Encode(primary, secondary, payload, key, out, error)) {
+        std::fprintf(io.err, "zorvic-dump: %s\n", error.c_str());
+        return kExitUsage;
+    }
     if (std::fwrite(out.data(), 1, out.size(), io.out) != out.size() || std::fflush(io.out) != 0) {
         std::fprintf(io.err, "zorvic-dump: cannot write the message: %s\n", std::strerror(errno));
         return kExitInput;
