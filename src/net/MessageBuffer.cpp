@@ -28,26 +28,84 @@ int32_t Assemble(uint8_t b3, uint8_t b2, uint8_t b1, uint8_t b0) {
     return LoadBE(bytes);
 }
 
+// Adds K[i mod 16] (or subtracts it) to every byte at message offsets
+// kHeaderSize..end-1. Eight bytes at a time with carries kept inside each
+// byte, so scrambling a full message costs a few microseconds.
+void ApplyKey(uint8_t* data, int end, const MessageKey& key, bool subtract) {
+    if (end <= kHeaderSize) return;
+    uint8_t* p = data + kHeaderSize;
+    const int count = end - kHeaderSize;
+    // Offset 36 takes K4: payload byte j takes K[(j + 4) mod 16].
+    constexpr int kFirstKey = kHeaderSize % kKeySize;
+    if (count < 2 * kKeySize) {
+        if (subtract) {
+            for (int j = 0; j < count; ++j) p[j] = B(p[j] - key[static_cast<size_t>((j + kFirstKey) & 15)]);
+        } else {
+            for (int j = 0; j < count; ++j) p[j] = B(p[j] + key[static_cast<size_t>((j + kFirstKey) & 15)]);
+        }
+        return;
+    }
+    // The key bytes in the order they meet the payload, negated to subtract.
+    uint8_t pattern[kKeySize];
+    for (int j = 0; j < kKeySize; ++j) {
+        const uint8_t k = key[static_cast<size_t>((j + kFirstKey) & 15)];
+        pattern[j] = subtract ? B(-k) : k;
+    }
+    uint64_t lanes[2];
+    std::memcpy(lanes, pattern, sizeof lanes);
+    constexpr uint64_t kHigh = 0x8080808080808080ULL;
+    int i = 0;
+    for (; i + kKeySize <= count; i += kKeySize) {
+        for (int half = 0; half < 2; ++half) {
+            uint64_t x;
+            std::memcpy(&x, p + i + 8 * half, 8);
+            const uint64_t y = lanes[half];
+            x = ((x & ~kHigh) + (y & ~kHigh)) ^ ((x ^ y) & kHigh);
+            std::memcpy(p + i + 8 * half, &x, 8);
+        }
+    }
+    for (; i < count; ++i) p[i] = B(p[i] + pattern[i % kKeySize]);
+}
+
 }  // namespace
+
+const char* ParseFaultText(ParseFault fault) {
+    switch (fault) {
+        case ParseFault::None: return "no fault";
+        case ParseFault::Token: return "bad token";
+        case ParseFault::Primary: return "primary descriptor out of range 0..1024";
+        case ParseFault::Secondary: return "secondary descriptor out of range 0..1024";
+        case ParseFault::Length: return "message length out of range 0..32767";
+    }
+    return "unknown fault";
+}
 
 MessageKey DrawMessageKey() {
     // Seeded once per thread: reseeding from the millisecond tick for every
     // message would give two messages of the same millisecond the same key.
-    thread_local std::mt19937 generator{std::random_device{}()};
+    // A splitmix64 step gives eight key bytes; the key only has to change
+    // from message to message, it protects nothing.
+    thread_local uint64_t state = (uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();
     MessageKey key;
-    for (auto& k : key) k = B(static_cast<int>(generator()));
+    for (int half = 0; half < 2; ++half) {
+        uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        z ^= z >> 31;
+        for (int j = 0; j < 8; ++j) key[static_cast<size_t>(8 * half + j)] = B(static_cast<int>(z >> (8 * j)));
+    }
     return key;
 }
 
 MessageBuffer::MessageBuffer() {
     std::memcpy(token, kToken, kTokenSize + 1);
-    std::memset(data, 0, sizeof data);
 }
 
 bool MessageBuffer::PutInt(int& offset, int32_t value) {
     if (offset < 0 || offset + 4 >= kFieldLimit) return false;
     StoreBE(data + offset, value);
     offset += 4;
+    readEnd_ = std::max(readEnd_, offset);
     return true;
 }
 
@@ -58,6 +116,7 @@ bool MessageBuffer::PutString(int& offset, const void* bytes, int n) {
     if (static_cast<int64_t>(offset) + n >= kFieldLimit) return false;
     if (n > 0) std::memcpy(data + offset, bytes, static_cast<size_t>(n));
     offset += n;
+    readEnd_ = std::max(readEnd_, offset);
     return true;
 }
 
@@ -130,21 +189,28 @@ void MessageBuffer::Finish(int32_t primary, int32_t secondary, int32_t length) {
 void MessageBuffer::Finish(int32_t primary, int32_t secondary, int32_t length, const MessageKey& k) {
     key = k;
     EncodeHeader(primary, secondary, length);
-    const int end = std::min(length, kMaxMessageLength);
-    for (int i = kHeaderSize; i < end; ++i) data[i] = B(data[i] + key[i % kKeySize]);
+    ApplyKey(data, std::min(length, kMaxMessageLength), key, false);
     remaining = length;
     done = 0;
 }
 
 void MessageBuffer::Unscramble(int32_t length) {
-    const int end = std::min(length, kMaxMessageLength);
-    for (int i = kHeaderSize; i < end; ++i) data[i] = B(data[i] - key[i % kKeySize]);
+    ApplyKey(data, std::min(length, kMaxMessageLength), key, true);
 }
 
 int MessageBuffer::ParseHeader(bufHeader& out) {
+    ParseFault fault;
+    return ParseHeader(out, fault);
+}
+
+int MessageBuffer::ParseHeader(bufHeader& out, ParseFault& fault) {
+    fault = ParseFault::None;
     const int received = done;
     const int tokenBytes = std::min(kTokenSize, std::max(received, 0));
-    if (std::memcmp(data, token, static_cast<size_t>(tokenBytes)) != 0) return kParseBad;
+    if (std::memcmp(data, token, static_cast<size_t>(tokenBytes)) != 0) {
+        fault = ParseFault::Token;
+        return kParseBad;
+    }
     if (received < kHeaderSize) return kParseMore;
 
     uint8_t* h = data;
@@ -189,15 +255,24 @@ int MessageBuffer::ParseHeader(bufHeader& out) {
     hdr.nMsgLength = Assemble(C3, C2, C1, C0);
     out = hdr;
 
-    if (hdr.nDescPrimary < 0 || hdr.nDescPrimary > 1024) return kParseBad;
-    if (hdr.nDescSecondary < 0 || hdr.nDescSecondary > 1024) return kParseBad;
-    if (hdr.nMsgLength < 0 || hdr.nMsgLength > kMaxMessageLength) return kParseBad;
+    if (hdr.nDescPrimary < 0 || hdr.nDescPrimary > 1024) {
+        fault = ParseFault::Primary;
+        return kParseBad;
+    }
+    if (hdr.nDescSecondary < 0 || hdr.nDescSecondary > 1024) {
+        fault = ParseFault::Secondary;
+        return kParseBad;
+    }
+    if (hdr.nMsgLength < 0 || hdr.nMsgLength > kMaxMessageLength) {
+        fault = ParseFault::Length;
+        return kParseBad;
+    }
 
     if (received < hdr.nMsgLength) return kParseMore;
 
     if (!payloadUnscrambled) {
         payloadUnscrambled = 1;
-        for (int i = kHeaderSize; i < hdr.nMsgLength; ++i) data[i] = B(data[i] - K[i % kKeySize]);
+        ApplyKey(data, hdr.nMsgLength, K, true);
     }
     readEnd_ = std::max(hdr.nMsgLength, kHeaderSize);
     return kParseComplete;
@@ -208,7 +283,7 @@ void MessageBuffer::Reset() {
     remaining = -1;
     payloadUnscrambled = 0;
     keyExchangeUndone = 0;
-    readEnd_ = kFieldLimit - 1;
+    readEnd_ = kHeaderSize;
 }
 
 MessageWriter::MessageWriter(int32_t code) : buf_(std::make_unique<MessageBuffer>()) {
@@ -233,6 +308,7 @@ MessageWriter& MessageWriter::Raw(const void* bytes, int n) {
     }
     if (n > 0) std::memcpy(buf_->data + offset_, bytes, static_cast<size_t>(n));
     offset_ += n;
+    buf_->SetReadEnd(std::max(buf_->ReadEnd(), offset_));
     return *this;
 }
 

@@ -38,9 +38,23 @@ using MessageKey = std::array<uint8_t, kKeySize>;
 // Results of ParseHeader.
 enum ParseStatus : int { kParseBad = 0, kParseMore = 1, kParseComplete = 2 };
 
+// Why ParseHeader called a stream bad; tools report it, the client only
+// closes the connection.
+enum class ParseFault : uint8_t {
+    None,
+    Token,      // the first bytes differ from the token
+    Primary,    // nDescPrimary outside 0..1024
+    Secondary,  // nDescSecondary outside 0..1024
+    Length,     // nMsgLength outside 0..32767
+};
+const char* ParseFaultText(ParseFault fault);
+
 class MessageBuffer {
 public:
-    // Zero-filled data area, remaining -1, done 0, flags 0, the token set.
+    // remaining -1, done 0, flags 0, the token set. The data area is left
+    // uninitialised: clearing 32 KiB for every message cost more than
+    // building it, and no byte is read before it has been written (reads
+    // stop at what was written or at the received message's own length).
     MessageBuffer();
 
     // Field encodings. Each advances `offset` on success.
@@ -66,6 +80,8 @@ public:
     // kParseBad: the stream is bad; kParseMore: more bytes are needed;
     // kParseComplete: the message is complete, checked and unscrambled.
     int ParseHeader(bufHeader& out);
+    // The same, saying why when the result is kParseBad.
+    int ParseHeader(bufHeader& out, ParseFault& fault);
 
     // After a message has been handled or fully sent.
     void Reset();
@@ -74,9 +90,10 @@ public:
     // envelope re-wraps a finished inner message).
     void Unscramble(int32_t length);
 
-    // The offset up to which fields of the current incoming message may be
-    // read: the message's own length once it is complete, so that a handler
-    // of a short message never reads stale bytes of an earlier one.
+    // The offset up to which fields may be read: the message's own length
+    // once an incoming message is complete (a handler of a short message
+    // never reads stale bytes of an earlier one), the end of what was written
+    // on a buffer being built, and nothing beyond the header otherwise.
     int ReadEnd() const { return readEnd_; }
     void SetReadEnd(int end) { readEnd_ = end; }
 
@@ -93,7 +110,7 @@ public:
 
 private:
     void EncodeHeader(int32_t primary, int32_t secondary, int32_t length);
-    int readEnd_ = kFieldLimit - 1;
+    int readEnd_ = kHeaderSize;
 };
 
 // Draws a fresh message key from a generator seeded once per thread.

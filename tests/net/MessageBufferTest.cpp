@@ -46,7 +46,43 @@ TEST(MessageBufferTest, NewBufferIsIdle) {
     EXPECT_EQ(b.payloadUnscrambled, 0);
     EXPECT_EQ(b.keyExchangeUndone, 0);
     EXPECT_STREQ(b.token, "Kq4Tn7Wd");
-    EXPECT_EQ(b.data[kDataSize - 1], 0);
+    // The data area is not cleared, so nothing past the header is readable
+    // until it has been written or received.
+    int offset = kFirstField;
+    int32_t value = 0;
+    EXPECT_FALSE(b.GetInt(offset, -1, -1, value));
+    offset = kFirstField;
+    ASSERT_TRUE(b.PutInt(offset, 7));
+    offset = kFirstField;
+    EXPECT_TRUE(b.GetInt(offset, -1, -1, value));
+    EXPECT_EQ(value, 7);
+    EXPECT_FALSE(b.GetInt(offset, -1, -1, value));
+}
+
+TEST(MessageBufferTest, ScramblingCoversEveryLengthAndAlignment) {
+    // The payload is scrambled several bytes at a time; every length and
+    // every byte value must still come back, and each byte must move by
+    // exactly its own key byte.
+    MessageKey key;
+    for (int i = 0; i < kKeySize; ++i) key[static_cast<size_t>(i)] = static_cast<uint8_t>(0x80 + 37 * i);
+    for (int length = kHeaderSize; length <= kHeaderSize + 70; ++length) {
+        MessageBuffer out;
+        for (int i = kHeaderSize; i < length; ++i) out.data[i] = static_cast<uint8_t>(i * 29 + length);
+        out.Finish(5, 2, length, key);
+        for (int i = kHeaderSize; i < length; ++i) {
+            ASSERT_EQ(out.data[i], static_cast<uint8_t>(i * 29 + length + key[i % 16])) << length << " " << i;
+        }
+        MessageBuffer rb;
+        Feed(rb, out, length);
+        bufHeader header;
+        ASSERT_EQ(rb.ParseHeader(header), kParseComplete);
+        for (int i = kHeaderSize; i < length; ++i) {
+            ASSERT_EQ(rb.data[i], static_cast<uint8_t>(i * 29 + length)) << length << " " << i;
+        }
+        out.Unscramble(length);
+        ASSERT_EQ(0, std::memcmp(out.data + kHeaderSize, rb.data + kHeaderSize,
+                                 static_cast<size_t>(length - kHeaderSize)));
+    }
 }
 
 class ByteAtATime : public ::testing::TestWithParam<bool> {};
@@ -139,6 +175,7 @@ TEST(MessageBufferTest, HeaderRoundTripsWithAnyKey) {
         if (i % 3 == 0) key[3] = key[2];
         const int32_t p = any(), s = any(), l = any();
         MessageBuffer out;
+        std::memset(out.data, 0, sizeof out.data);  // any length: the payload is scrambled too
         out.Finish(p, s, l, key);
         const bool exchanged = key[3] > key[2];
         EXPECT_EQ(out.data[10], exchanged ? key[7] : key[1]);
