@@ -142,7 +142,7 @@ constexpr size_t kInboxSize = 256 * 1024;
 constexpr size_t kSendBatch = 64;
 // Upload chunks a sending slot queues in one pass, before the queue is flushed
 // and input gets its turn.
-constexpr int kChunksPerPass = 16;
+constexpr int kChunksPerPass = 32;
 
 }  // namespace
 
@@ -424,7 +424,9 @@ bool Connection::Impl::Deliver(const Run& r) {
             }
             continue;
         }
-        if (!shuttingDown && !r.superseded) self.owner_.Dispatch(self, header);
+        if (!shuttingDown && !r.superseded && !TakeDownloadData(self, header)) {
+            self.owner_.Dispatch(self, header);
+        }
         rb.Reset();
     }
     return true;

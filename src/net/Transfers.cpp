@@ -269,6 +269,9 @@ bool StartUpload(Connection& connection, int slotNumber, const std::string& loca
     if (slot.Busy()) return false;
     std::FILE* file = std::fopen(localPath.c_str(), "rb");
     if (!file) return false;
+    // Chunks are read 4 KiB at a time; a larger buffer saves most of the
+    // reads from the system.
+    std::setvbuf(file, nullptr, _IOFBF, 64 * 1024);
     const long size = FileSize(file);
     // The request announces the size as a 32-bit integer.
     if (size < 0 || size > INT32_MAX) {
@@ -525,6 +528,39 @@ void HandleDownloadBytes(Connection& connection, MessageReader& reader, bool sta
 }
 
 }  // namespace
+
+bool TakeDownloadData(Connection& connection, const bufHeader& header) {
+    TransferHooks* hooks = connection.Hooks();
+    if (!hooks || header.nDescPrimary != +Primary::Download ||
+        header.nDescSecondary != +Secondary::Response) {
+        return false;
+    }
+    MessageReader reader(connection.ReceiveBuffer(), header);
+    if (!reader.HasCode() || reader.Code() != download::kData) return false;
+    int32_t slotNumber = 0;
+    if (!reader.Int(0, kSlotCount - 1, slotNumber)) return false;
+    TransferSlot& slot = connection.Slot(slotNumber);
+    ChunkOutcome out;
+    {
+        // The same lock as a Cancel's: the file is never closed under a write.
+        auto lock = slot.Lock();
+        if (slot.openMode != TransferSlot::kWriting || !slot.file || !slot.started) return false;
+        slot.downloadReceived += WriteDownload(slot, reader.Rest(), reader.RestSize());
+        out.purpose = slot.purpose;
+        Advance(slot, slot.downloadReceived, slot.downloadTotal, out);
+    }
+    const SlotHooks slotHooks = hooks->Get(slotNumber);
+    if (out.result == Chunk::Sent) {
+        if (out.progressDue && slotHooks.progress) {
+            hooks->Post([fn = slotHooks.progress, out] {
+                fn(ProgressPercent(out.done, out.total), out.done, out.total);
+            });
+        }
+    } else if (slotHooks.completed) {
+        hooks->Post([fn = slotHooks.completed, purpose = out.purpose] { fn(purpose); });
+    }
+    return true;
+}
 
 void HandleUploadResponse(Connection& connection, const bufHeader& header) {
     MessageReader reader(connection.ReceiveBuffer(), header);

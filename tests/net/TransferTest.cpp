@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <thread>
 
 #include "FakeServer.h"
 #include "net/Protocol.h"
@@ -672,6 +673,118 @@ TEST_F(LoopbackTransferTest, UploadChunksFlowFromTheNetworkThread) {
     EXPECT_EQ(joined, content);
     ASSERT_TRUE(WaitUntil([&] { return log.Completed() == 1; }));
     EXPECT_EQ(conn->State(), kStateConnected);
+}
+
+TEST_F(LoopbackTransferTest, UploadProgressIsRationedAndTheCompletionComesLastOnce) {
+    std::mutex mutex;
+    std::vector<int> events;  // percents, then -1 for the completion
+    SlotHooks h;
+    h.progress = [&](int percent, int32_t, int32_t) {
+        std::lock_guard lock(mutex);
+        events.push_back(percent);
+    };
+    h.completed = [&](uint32_t) {
+        std::lock_guard lock(mutex);
+        events.push_back(-1);
+    };
+    hooks.Register(21, h);
+    // 1 MiB: 256 chunks, 2.56 to each whole percent.
+    const std::string content = Pattern(1 << 20);
+    const std::string path = dir.file("actions");
+    ASSERT_TRUE(WriteFile(path, content));
+    ASSERT_TRUE(StartUpload(*conn, 21, path, {}));
+    Received request;
+    ASSERT_TRUE(server.ReadPrimary(Primary::Upload, request));
+    MessageWriter goAhead(upload::kGoAhead);
+    goAhead.Int(21);
+    ASSERT_TRUE(server.Send(*nettest::Response(Primary::Upload, goAhead)));
+    size_t got = 0;
+    Received chunk;
+    while (got < content.size() && server.ReadPrimary(Primary::Upload, chunk)) {
+        got += static_cast<size_t>(chunk.header.nMsgLength - 44);
+    }
+    ASSERT_EQ(got, content.size());
+    ASSERT_TRUE(WaitUntil([&] {
+        std::lock_guard lock(mutex);
+        return !events.empty() && events.back() == -1;
+    }));
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(std::count(events.begin(), events.end(), -1), 1);
+    events.pop_back();
+    EXPECT_GE(events.size(), 99u);
+    EXPECT_LT(events.size(), 140u);  // one per percent, a stall or two aside
+    EXPECT_TRUE(std::is_sorted(events.begin(), events.end()));
+}
+
+TEST_F(LoopbackTransferTest, DownloadDataIsWrittenOnTheNetworkThread) {
+    std::mutex mutex;
+    std::vector<int> events;  // percents, then -1 for the completion
+    SlotHooks h;
+    h.progress = [&](int percent, int32_t, int32_t) {
+        std::lock_guard lock(mutex);
+        events.push_back(percent);
+    };
+    h.completed = [&](uint32_t) {
+        std::lock_guard lock(mutex);
+        events.push_back(-1);
+    };
+    hooks.Register(15, h);
+    const std::string path = PrepareTransferFile(dir.path(), "files/remote/listfolder/listfolder");
+    ASSERT_TRUE(StartDownload(*conn, 15, path, 0, {0}));
+    Received request;
+    ASSERT_TRUE(server.ReadPrimary(Primary::Download, request));
+
+    const std::string content = Pattern(300000);
+    MessageWriter start(download::kStart);
+    start.Int(15).Int(static_cast<int32_t>(content.size())).Raw(content.data(), 1000);
+    std::string stream = nettest::WireBytes(*nettest::Response(Primary::Download, start));
+    for (size_t at = 1000; at < content.size(); at += 2999) {
+        MessageWriter data(download::kData);
+        const size_t n = std::min<size_t>(2999, content.size() - at);
+        data.Int(15).Raw(content.data() + at, static_cast<int>(n));
+        stream += nettest::WireBytes(*nettest::Response(Primary::Download, data));
+    }
+    ASSERT_TRUE(server.SendRaw(stream));
+    ASSERT_TRUE(WaitUntil([&] {
+        std::lock_guard lock(mutex);
+        return !events.empty() && events.back() == -1;
+    }));
+    EXPECT_EQ(ReadFile(path), content);
+    EXPECT_TRUE(SlotFree(*conn, 15));
+    // Only the start went through the user-interface side.
+    EXPECT_EQ(owner.Dispatched(), 1);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(std::count(events.begin(), events.end(), -1), 1);
+    EXPECT_TRUE(std::is_sorted(events.begin(), events.end() - 1));
+    EXPECT_LE(events.size(), 101u);
+}
+
+TEST_F(LoopbackTransferTest, CancelWhileDataPoursInLeavesNothingBehind) {
+    const std::string path = PrepareTransferFile(dir.path(), "files/remote/attachment/file");
+    ASSERT_TRUE(StartDownload(*conn, 24, path, 0, {"id", 1, 2, 0}));
+    Received request;
+    ASSERT_TRUE(server.ReadPrimary(Primary::Download, request));
+    MessageWriter start(download::kStart);
+    start.Int(24).Int(1 << 30).Raw("x", 1);
+    ASSERT_TRUE(server.Send(*nettest::Response(Primary::Download, start)));
+    ASSERT_TRUE(WaitUntil([&] { return owner.Dispatched() == 1; }));
+    const std::string piece = Pattern(30000);
+    std::thread pour([&] {
+        for (int i = 0; i < 200; ++i) {
+            MessageWriter data(download::kData);
+            data.Int(24).Raw(piece.data(), static_cast<int>(piece.size()));
+            if (!server.Send(*nettest::Response(Primary::Download, data))) break;
+        }
+    });
+    ASSERT_TRUE(WaitUntil([&] {
+        auto lock = conn->Slot(24).Lock();
+        return conn->Slot(24).downloadReceived > 100000;
+    }));
+    ASSERT_TRUE(CancelTransfer(*conn, 24));
+    pour.join();
+    EXPECT_TRUE(SlotFree(*conn, 24));
+    EXPECT_FALSE(testsupport::FileExists(path));
+    EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(path).parent_path()));
 }
 
 TEST_F(LoopbackTransferTest, UnreadableChunkOnTheNetworkThreadEndsTheConnection) {
