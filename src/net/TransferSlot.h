@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -36,6 +37,12 @@ public:
     // partial file under the name its reader opens.
     std::string finalPath;
     std::string partialPath;
+    // The stream buffer of a download's file; kept for the slot's life, and
+    // never released while a file uses it. (An upload reads through the
+    // small default one, so that a file cut short after the request is
+    // noticed at its next chunk rather than sent from a stale buffer.)
+    static constexpr size_t kFileBufferSize = 64 * 1024;
+    std::unique_ptr<char[]> fileBuffer;
     // The last progress reported, so that progress calls are rationed.
     int lastPercent = -1;
     std::chrono::steady_clock::time_point lastProgress{};

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "net/DataDirectory.h"
 #include "net/MsgControl.h"
@@ -269,9 +270,6 @@ bool StartUpload(Connection& connection, int slotNumber, const std::string& loca
     if (slot.Busy()) return false;
     std::FILE* file = std::fopen(localPath.c_str(), "rb");
     if (!file) return false;
-    // Chunks are read 4 KiB at a time; a larger buffer saves most of the
-    // reads from the system.
-    std::setvbuf(file, nullptr, _IOFBF, 64 * 1024);
     const long size = FileSize(file);
     // The request announces the size as a 32-bit integer.
     if (size < 0 || size > INT32_MAX) {
@@ -307,6 +305,10 @@ bool StartDownload(Connection& connection, int slotNumber, const std::string& lo
     const std::string partial = localPath + kPartialSuffix;
     std::FILE* file = std::fopen(partial.c_str(), "wb");
     if (!file) return false;
+    // Whole messages of data go into the file; a buffer of two saves a
+    // system call per message.
+    if (!slot.fileBuffer) slot.fileBuffer = std::make_unique<char[]>(TransferSlot::kFileBufferSize);
+    std::setvbuf(file, slot.fileBuffer.get(), _IOFBF, TransferSlot::kFileBufferSize);
     slot.file = file;
     slot.finalPath = localPath;
     slot.partialPath = partial;
