@@ -139,6 +139,10 @@ void Client::StartLookup(const std::string& number) {
 }
 
 void Client::BeginLogin() {
+    // A new attempt from here on: the ends of connections still running for
+    // an earlier one (an account-creation connection the server keeps open,
+    // stopped just below) are that attempt's, not this one's.
+    ++attempt_;
     {
         std::lock_guard lock(dropMutex_);
         drops_ = 0;
@@ -155,11 +159,10 @@ void Client::StartLoginConnections() {
     serverRefused_ = false;
     administrator_ = 0;
     root_ = 0;
-    ++attempt_;
     network_->SetAccountCreation(false);
     const std::string host = Host();
-    network_->StartServer(host);
-    file_->StartServer(host);
+    network_->StartServer(host, attempt_);
+    file_->StartServer(host, attempt_);
 }
 
 void Client::CancelLogin() {
@@ -176,7 +179,7 @@ bool Client::StartAccountCreation() {
     serverRefused_ = false;
     ++attempt_;
     network_->SetAccountCreation(true);
-    network_->StartServer(Host());
+    network_->StartServer(Host(), attempt_);
     // Queued after the start, which empties the queue of anything older.
     return SendAccountCreation(*network_, creation_, identity_);
 }
@@ -238,15 +241,25 @@ void Client::StopServers() {
     file_->Stop();
 }
 
-void Client::PostOutcome(std::function<void()> report) {
-    ui_.Post([this, report = std::move(report)] {
-        if (outcomeShownFor_ == attempt_) return;
-        outcomeShownFor_ = attempt_;
+void Client::PostOutcome(uint64_t attempt, std::function<void()> report) {
+    ui_.Post([this, attempt, report = std::move(report)] {
+        // A newer attempt started while this was on its way.
+        if (attempt != attempt_) return;
+        if (outcomeShownFor_ == attempt) return;
+        outcomeShownFor_ = attempt;
         report();
     });
 }
 
 void Client::Disconnected(Connection& connection, int32_t endState, bool accountCreation) {
+    // A server connection's end belongs to the attempt that started its run;
+    // once another attempt has begun, it must neither stop that attempt's
+    // connections nor show anything in its windows.
+    uint64_t attempt = attempt_;
+    if (connection.Kind() != kKindDirectory && connection.RunAttempt() != 0) {
+        attempt = connection.RunAttempt();
+        if (attempt != attempt_) return;
+    }
     const DisconnectEffect effect =
         DisconnectEffectFor(connection.Kind(), endState, accountCreation);
     if (StopsBothServerConnections(effect)) StopServers();
@@ -260,21 +273,21 @@ void Client::Disconnected(Connection& connection, int32_t endState, bool account
             });
             break;
         case DisconnectEffect::CreationConnectFailed:
-            PostOutcome([this] { listener_.CreationCouldNotConnect(); });
+            PostOutcome(attempt, [this] { listener_.CreationCouldNotConnect(); });
             break;
         case DisconnectEffect::LoginConnectFailed:
-            PostOutcome([this] { listener_.LoginCouldNotConnect(); });
+            PostOutcome(attempt, [this] { listener_.LoginCouldNotConnect(); });
             break;
         case DisconnectEffect::CreationCancelled:
-            PostOutcome([this] { listener_.CreationCancelled(); });
+            PostOutcome(attempt, [this] { listener_.CreationCancelled(); });
             break;
         case DisconnectEffect::LoginCancelled:
-            PostOutcome([this] { listener_.LoginCancelled(); });
+            PostOutcome(attempt, [this] { listener_.LoginCancelled(); });
             break;
         case DisconnectEffect::LoginEnded:
             // The flags are read on the user-interface thread, after every
             // message this connection delivered before it ended.
-            PostOutcome([this] {
+            PostOutcome(attempt, [this] {
                 if (serverRefused_) {
                     serverRefused_ = false;
                     listener_.LoginEnded(LoginEnd::Refused);

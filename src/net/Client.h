@@ -12,6 +12,7 @@
 // and reach the user-interface thread through the UiDispatcher.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -106,8 +107,9 @@ class Client : public ConnectionOwner, public TransferListener {
 
     // Stores the number and looks it up on the directory server.
     void StartLookup(const std::string& number);
-    // The login window was confirmed: reset the drop counter and ask both
-    // server connections to stop. The application shows its windows and,
+    // The login window was confirmed: a new attempt begins (the ends of
+    // connections of earlier attempts are ignored from now on); reset the
+    // drop counter and ask both server connections to stop. The application shows its windows and,
     // after the login delay, calls StartLoginConnections.
     void BeginLogin();
     void StartLoginConnections();
@@ -147,7 +149,7 @@ class Client : public ConnectionOwner, public TransferListener {
   private:
     // Runs `report` on the user-interface thread unless this attempt's
     // outcome was already shown (both connections may end with it).
-    void PostOutcome(std::function<void()> report);
+    void PostOutcome(uint64_t attempt, std::function<void()> report);
     void ConnectionDroppedRoutine();
     void StopServers();
 
@@ -170,7 +172,9 @@ class Client : public ConnectionOwner, public TransferListener {
     int loginResponses_ = 0;
     bool updateRequired_ = false;
     bool serverRefused_ = false;
-    uint64_t attempt_ = 1;          // counts login and creation starts
+    // Counts login and creation attempts; changed on the user-interface
+    // thread, read by network threads to tell a stale connection end.
+    std::atomic<uint64_t> attempt_{1};
     uint64_t outcomeShownFor_ = 0;  // the attempt whose end was shown
     AccountCreationRecord creation_;
     std::vector<std::function<bool(Client&)>> opening_;

@@ -2,15 +2,21 @@
 
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
+#include <cstring>
+#include <optional>
 #include <utility>
+#include <vector>
 
 #include "net/MsgControl.h"
 #include "net/Transfers.h"
@@ -40,6 +46,26 @@ size_t SendQueue::Size() const {
     return queue_.size();
 }
 
+uint64_t SendQueue::TakeBatch(Batch& into, size_t max) {
+    std::lock_guard lock(mutex_);
+    while (into.size() < max && !queue_.empty()) {
+        into.push_back(std::move(queue_.front()));
+        queue_.pop_front();
+    }
+    return generation_;
+}
+
+void SendQueue::ReturnUnsent(Batch& unsent, uint64_t generation) {
+    std::lock_guard lock(mutex_);
+    if (generation == generation_) {
+        while (!unsent.empty()) {
+            queue_.push_front(std::move(unsent.back()));
+            unsent.pop_back();
+        }
+    }
+    unsent.clear();
+}
+
 // ---------------------------------------------------------------------------
 // Connection engine
 //
@@ -58,11 +84,14 @@ size_t SendQueue::Size() const {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // One start of the network thread.
 struct Run {
-    Run(std::string h, uint16_t p) : host(std::move(h)), port(p) {}
+    Run(std::string h, uint16_t p, uint64_t a) : host(std::move(h)), port(p), attempt(a) {}
     const std::string host;
     const uint16_t port;
+    const uint64_t attempt;
     std::atomic<bool> superseded{false};
     std::atomic<bool> finished{false};
 };
@@ -71,10 +100,56 @@ bool WouldBlock(int err) {
     return err == EAGAIN || err == EWOULDBLOCK || err == EINTR;
 }
 
+// A host-name lookup that may outlive the run that asked for it. The lookup
+// runs on a detached thread that shares this state with the run, so that a
+// Cancel, a Stop, a restart or the end of the program never waits for a
+// resolver that hangs: the run stops waiting and the late answer is dropped.
+struct Resolution {
+    Resolution() : fd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+    ~Resolution() {
+        if (fd >= 0) ::close(fd);
+    }
+    Resolution(const Resolution&) = delete;
+    Resolution& operator=(const Resolution&) = delete;
+
+    std::mutex mutex;
+    bool done = false;
+    bool ok = false;
+    sockaddr_in address{};
+    const int fd;  // readable once done
+};
+
+bool SystemResolve(const std::string& host, uint16_t port, sockaddr_in& out) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(port);
+    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0 || !found) return false;
+    bool ok = false;
+    if (found->ai_family == AF_INET && found->ai_addrlen >= sizeof out) {
+        std::memcpy(&out, found->ai_addr, sizeof out);
+        ok = true;
+    }
+    ::freeaddrinfo(found);
+    return ok;
+}
+
+// Received bytes are taken in large reads and split into messages in memory,
+// instead of one read for each header and another for each body.
+constexpr size_t kInboxSize = 256 * 1024;
+// Messages handed to the socket in one call.
+constexpr size_t kSendBatch = 64;
+// Upload chunks a sending slot queues in one pass, before the queue is flushed
+// and input gets its turn.
+constexpr int kChunksPerPass = 32;
+
 }  // namespace
 
 struct Connection::Impl {
-    explicit Impl(Connection& s) : self(s) { wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); }
+    explicit Impl(Connection& s) : self(s), inbox(kInboxSize) {
+        wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    }
     ~Impl() {
         if (wakeFd >= 0) ::close(wakeFd);
     }
@@ -103,6 +178,13 @@ struct Connection::Impl {
     int sock = -1;
 
     int wakeFd = -1;
+
+    // Network thread only: bytes received and not yet moved into the receive
+    // buffer, and the attempt of the run it is serving.
+    std::vector<uint8_t> inbox;
+    size_t inBegin = 0;
+    size_t inEnd = 0;
+    std::atomic<uint64_t> runAttempt{0};
 
     std::mutex lifecycleMutex;
     std::thread network;
@@ -158,14 +240,21 @@ struct Connection::Impl {
         return shuttingDown || r.superseded || StopFlag() || !RunFlag();
     }
 
-    // Waits, with no time limit, until `fd` reports one of `events`; a wake
-    // that finds the run asked to end gives up. Returns the reported events,
-    // or 0 when the wait was given up or failed.
-    short WaitUnbounded(int fd, short events, const Run& r) {
+    // Waits until `fd` reports one of `events`; a wake that finds the run
+    // asked to end, or the deadline (if any) passing, gives up. Returns the
+    // reported events, or 0 when the wait was given up or failed.
+    short WaitFor(int fd, short events, const Run& r,
+                  std::optional<Clock::time_point> deadline = std::nullopt) {
         for (;;) {
             if (ShouldEnd(r)) return 0;
+            int timeout = -1;
+            if (deadline) {
+                const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
+                if (left.count() <= 0) return 0;
+                timeout = static_cast<int>(std::min<int64_t>(left.count(), INT32_MAX));
+            }
             pollfd fds[2] = {{fd, events, 0}, {wakeFd, POLLIN, 0}};
-            const int rc = ::poll(fds, 2, -1);
+            const int rc = ::poll(fds, 2, timeout);
             if (rc < 0) {
                 if (errno == EINTR) continue;
                 return 0;
@@ -175,40 +264,68 @@ struct Connection::Impl {
         }
     }
 
+    bool Resolve(const Run& r, sockaddr_in& out, Clock::time_point deadline);
     bool Connect(const Run& r, int& fd);
-    bool SendBuffer(MessageBuffer& buffer, int fd, const Run& r);
+    bool SendBatch(SendQueue::Batch& batch, int fd, const Run& r);
+    bool FlushQueue(int fd, const Run& r);
     bool Receive(int fd, const Run& r);
+    bool Deliver(const Run& r);
     void ThreadMain(const std::shared_ptr<Run>& r, std::thread previous);
     void EndRun(Run& r);
-    void Start(const std::string& host, uint16_t port, bool server);
+    void Start(const std::string& host, uint16_t port, bool server, uint64_t attempt);
     void KeepAliveMain();
 };
 
+bool Connection::Impl::Resolve(const Run& r, sockaddr_in& out, Clock::time_point deadline) {
+    auto state = std::make_shared<Resolution>();
+    if (state->fd < 0) return false;
+    auto resolve = self.endpoints_.resolve;
+    if (!resolve) resolve = SystemResolve;
+    std::thread([state, resolve = std::move(resolve), host = r.host, port = r.port] {
+        sockaddr_in address{};
+        const bool ok = resolve(host, port, address);
+        {
+            std::lock_guard lock(state->mutex);
+            state->done = true;
+            state->ok = ok;
+            state->address = address;
+        }
+        const uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = ::write(state->fd, &one, sizeof one);
+    }).detach();
+    for (;;) {
+        {
+            std::lock_guard lock(state->mutex);
+            if (state->done) {
+                out = state->address;
+                return state->ok && out.sin_family == AF_INET;
+            }
+        }
+        if (!(WaitFor(state->fd, POLLIN, r, deadline) & POLLIN)) return false;
+    }
+}
+
 bool Connection::Impl::Connect(const Run& r, int& fd) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const std::string port = std::to_string(r.port);
-    if (::getaddrinfo(r.host.c_str(), port.c_str(), &hints, &found) != 0 || !found) {
-        return false;
-    }
-    fd = ::socket(found->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        ::freeaddrinfo(found);
-        return false;
-    }
+    // One limit for resolving and connecting together.
+    const Clock::time_point deadline = Clock::now() + self.timings_.connectTimeout;
+    sockaddr_in address{};
+    if (!Resolve(r, address, deadline)) return false;
+    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
     {
         std::lock_guard lock(socketMutex);
         sock = fd;
     }
+    // Small messages (keep-alives, requests, acknowledgements) leave at once
+    // instead of waiting for the peer's acknowledgement of the previous one.
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     // Non-blocking from the start, so that Cancel and Stop can end the attempt.
-    const int rc = ::connect(fd, found->ai_addr, found->ai_addrlen);
+    const int rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
     const int err = errno;
-    ::freeaddrinfo(found);
     if (rc == 0) return !ShouldEnd(r);
     if (err != EINPROGRESS) return false;
-    const short ready = WaitUnbounded(fd, POLLOUT, r);
+    const short ready = WaitFor(fd, POLLOUT, r, deadline);
     if (!(ready & POLLOUT)) return false;
     int soError = 0;
     socklen_t len = sizeof soError;
@@ -216,57 +333,110 @@ bool Connection::Impl::Connect(const Run& r, int& fd) {
     return !ShouldEnd(r);
 }
 
-// One outgoing buffer, to the end: waits for the socket to take more and
-// sends, until everything is out or the connection fails.
-bool Connection::Impl::SendBuffer(MessageBuffer& buffer, int fd, const Run& r) {
+// Sends a batch of outgoing buffers, as many as the socket takes in each
+// call, waiting for it to take more until everything is out or the
+// connection fails. Sent buffers are freed; the unsent stay in the batch.
+bool Connection::Impl::SendBatch(SendQueue::Batch& batch, int fd, const Run& r) {
     // A buffer whose counters do not describe a message inside its data area
     // is dropped rather than sent from beyond it.
-    if (buffer.remaining <= 0) return true;
-    if (buffer.done < 0 || buffer.done + buffer.remaining > kMaxMessageLength) return true;
-    while (buffer.remaining > 0) {
-        const short ready = WaitUnbounded(fd, POLLOUT, r);
-        if (!(ready & POLLOUT)) return false;
-        const ssize_t n =
-            ::send(fd, buffer.data + buffer.done, static_cast<size_t>(buffer.remaining),
-                   MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n <= 0) {
-            if (n < 0 && WouldBlock(errno)) continue;
-            return false;
+    std::erase_if(batch, [](const std::unique_ptr<MessageBuffer>& b) {
+        return !b || b->remaining <= 0 || b->done < 0 ||
+               b->done + b->remaining > kMaxMessageLength;
+    });
+    while (!batch.empty()) {
+        iovec parts[kSendBatch];
+        size_t count = 0;
+        for (const auto& b : batch) {
+            if (count == kSendBatch) break;
+            parts[count].iov_base = b->data + b->done;
+            parts[count].iov_len = static_cast<size_t>(b->remaining);
+            ++count;
         }
-        buffer.done += static_cast<int32_t>(n);
-        buffer.remaining -= static_cast<int32_t>(n);
+        msghdr message{};
+        message.msg_iov = parts;
+        message.msg_iovlen = count;
+        ssize_t n = ::sendmsg(fd, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0) {
+            if (!WouldBlock(errno)) return false;
+            if (!(WaitFor(fd, POLLOUT, r) & POLLOUT)) return false;
+            continue;
+        }
+        if (n == 0) return false;
+        while (n > 0 && !batch.empty()) {
+            MessageBuffer& b = *batch.front();
+            const int32_t taken = static_cast<int32_t>(std::min<ssize_t>(n, b.remaining));
+            b.done += taken;
+            b.remaining -= taken;
+            n -= taken;
+            if (b.remaining == 0) {
+                b.Reset();
+                batch.pop_front();
+            }
+        }
     }
-    buffer.Reset();
     return true;
 }
 
-// One receive per readable event: never more than the rest of the header, or
-// the rest of the current message, so the next message stays in the socket.
+bool Connection::Impl::FlushQueue(int fd, const Run& r) {
+    SendQueue::Batch batch;
+    for (;;) {
+        const uint64_t generation = self.queue_.TakeBatch(batch, kSendBatch);
+        if (batch.empty()) return true;
+        if (!SendBatch(batch, fd, r)) {
+            self.queue_.ReturnUnsent(batch, generation);
+            return false;
+        }
+    }
+}
+
+// One large read per readable event; the messages in it are then taken out
+// one by one.
 bool Connection::Impl::Receive(int fd, const Run& r) {
-    MessageBuffer& rb = self.receive_;
-    const int want = rb.done < kHeaderSize ? kHeaderSize - rb.done : rb.remaining;
-    if (want <= 0 || rb.done + want > kMaxMessageLength) return false;
-    const ssize_t n = ::recv(fd, rb.data + rb.done, static_cast<size_t>(want), MSG_DONTWAIT);
+    if (inBegin == inEnd) inBegin = inEnd = 0;
+    if (inEnd == inbox.size()) return Deliver(r);
+    const ssize_t n = ::recv(fd, inbox.data() + inEnd, inbox.size() - inEnd, MSG_DONTWAIT);
     if (n == 0) return false;
     if (n < 0) return WouldBlock(errno);
-    rb.done += static_cast<int32_t>(n);
-    bufHeader header;
-    const int status = rb.ParseHeader(header);
-    if (status == kParseBad) return false;
-    if (status == kParseMore) {
-        if (rb.done >= kHeaderSize && header.nMsgLength > 0) {
-            rb.remaining = header.nMsgLength - rb.done;
+    inEnd += static_cast<size_t>(n);
+    return Deliver(r);
+}
+
+// Moves received bytes into the receive buffer, never more than the rest of
+// the header or of the current message, so that the codec sees each message
+// alone; every complete one is dispatched before the next is touched.
+bool Connection::Impl::Deliver(const Run& r) {
+    MessageBuffer& rb = self.receive_;
+    while (inBegin < inEnd) {
+        // A stop asked for by a handler ends the run before the next message.
+        if (ShouldEnd(r)) return true;
+        const int want = rb.done < kHeaderSize ? kHeaderSize - rb.done : rb.remaining;
+        if (want <= 0 || rb.done + want > kMaxMessageLength) return false;
+        const size_t take = std::min(static_cast<size_t>(want), inEnd - inBegin);
+        std::memcpy(rb.data + rb.done, inbox.data() + inBegin, take);
+        inBegin += take;
+        rb.done += static_cast<int32_t>(take);
+        bufHeader header;
+        const int status = rb.ParseHeader(header);
+        if (status == kParseBad) return false;
+        if (status == kParseMore) {
+            if (rb.done >= kHeaderSize && header.nMsgLength > 0) {
+                rb.remaining = header.nMsgLength - rb.done;
+            }
+            continue;
         }
-        return true;
+        if (!shuttingDown && !r.superseded && !TakeDownloadData(self, header)) {
+            self.owner_.Dispatch(self, header);
+        }
+        rb.Reset();
     }
-    if (!shuttingDown && !r.superseded) self.owner_.Dispatch(self, header);
-    rb.Reset();
     return true;
 }
 
 void Connection::Impl::ThreadMain(const std::shared_ptr<Run>& r, std::thread previous) {
     if (previous.joinable()) previous.join();
     self.receive_.Reset();
+    inBegin = inEnd = 0;
+    runAttempt = r->attempt;
 
     int fd = -1;
     bool ok = Connect(*r, fd);
@@ -288,27 +458,30 @@ void Connection::Impl::ThreadMain(const std::shared_ptr<Run>& r, std::thread pre
 
         bool anySending = false;
         bool failed = false;
-        for (int n = 0; n < kSlotCount; ++n) {
+        for (int n = 0; n < kSlotCount && !failed; ++n) {
             TransferSlot& slot = self.slots_[static_cast<size_t>(n)];
-            if (!slot.sending) continue;
-            if (!SendNextChunk(self, n)) {
-                if (!shuttingDown && !r->superseded) self.owner_.TransferReadFailed(self, n);
-                failed = true;
-                break;
+            // As many chunks as a pass allows; the flush below hands them to
+            // the socket together, and a full socket holds the next pass back
+            // in the wait for writability.
+            for (int k = 0; k < kChunksPerPass && slot.sending; ++k) {
+                if (!SendNextChunk(self, n)) {
+                    if (!shuttingDown && !r->superseded) self.owner_.TransferReadFailed(self, n);
+                    failed = true;
+                    break;
+                }
             }
             if (slot.sending) anySending = true;
         }
         if (failed) break;
 
-        if (!self.queue_.Flush([&](MessageBuffer& b) { return SendBuffer(b, fd, *r); })) break;
+        if (!FlushQueue(fd, *r)) break;
 
-        // While an upload runs, a writable socket ends the wait too, so that
-        // chunks go as fast as the peer takes them; reads still get their turn
-        // on every pass.
+        // Sleeps until input, a wake-up (a queued message, a slot that starts
+        // sending, a stop) or, while an upload runs, room in the socket for
+        // more chunks. Nothing else needs the thread, so there is no timeout.
         const short events = static_cast<short>(POLLIN | (anySending ? POLLOUT : 0));
         pollfd fds[2] = {{fd, events, 0}, {wakeFd, POLLIN, 0}};
-        const auto wait = std::clamp<int64_t>(self.timings_.pollInterval.count(), 0, INT32_MAX);
-        const int rc = ::poll(fds, 2, static_cast<int>(wait));
+        const int rc = ::poll(fds, 2, -1);
         if (rc < 0) {
             if (errno == EINTR) continue;
             break;
@@ -359,7 +532,8 @@ void Connection::Impl::EndRun(Run& r) {
     r.finished = true;
 }
 
-void Connection::Impl::Start(const std::string& host, uint16_t port, bool server) {
+void Connection::Impl::Start(const std::string& host, uint16_t port, bool server,
+                             uint64_t attempt) {
     std::lock_guard lock(lifecycleMutex);
     if (shuttingDown) return;
     std::thread previous;
@@ -387,7 +561,7 @@ void Connection::Impl::Start(const std::string& host, uint16_t port, bool server
         auto slotLock = slot.Lock();
         slot.Close();
     }
-    current = std::make_shared<Run>(host, port);
+    current = std::make_shared<Run>(host, port, attempt);
     network = std::thread([this, r = current, prev = std::move(previous)]() mutable {
         ThreadMain(r, std::move(prev));
     });
@@ -441,12 +615,16 @@ void Connection::StartLookup(const std::string& number) {
         std::lock_guard lock(impl_->lookupMutex);
         impl_->lookupNumber = number;
     }
-    impl_->Start(endpoints_.directoryHost, endpoints_.directoryPort, false);
+    impl_->Start(endpoints_.directoryHost, endpoints_.directoryPort, false, 0);
 }
 
-void Connection::StartServer(const std::string& host) {
+void Connection::StartServer(const std::string& host, uint64_t attempt) {
     const uint16_t port = kind_ == kKindFile ? endpoints_.filePort : endpoints_.networkPort;
-    impl_->Start(host, port, true);
+    impl_->Start(host, port, true, attempt);
+}
+
+uint64_t Connection::RunAttempt() const {
+    return impl_->runAttempt;
 }
 
 void Connection::Cancel() {

@@ -4,9 +4,11 @@
 // 0), the network server (kind 1) or the file server (kind 2). A connection
 // lives for the whole run; each start runs a network thread that connects,
 // sends the first request, then loops: upload chunks, flush the send queue,
-// wait for input, receive. A complete incoming message is handed to the
-// owner, which routes it on the user-interface thread while the network thread
-// waits. The end of the connection is handed to the owner too.
+// wait for input, receive. The thread sleeps until something needs it (input,
+// a queued message, a stop, the connect time limit); it never wakes on a timer.
+// A complete incoming message is handed to the owner, which routes it on the
+// user-interface thread while the network thread waits. The end of the
+// connection is handed to the owner too.
 
 #include <array>
 #include <atomic>
@@ -82,6 +84,13 @@ public:
     template <typename SendFn>
     bool Flush(SendFn&& send);
 
+    // The network thread's batched flush: takes up to `max` buffers off the
+    // head (with the Clear count at that moment), and puts the unsent rest
+    // back at the head, in order, unless the queue was cleared meanwhile.
+    using Batch = std::deque<std::unique_ptr<MessageBuffer>>;
+    uint64_t TakeBatch(Batch& into, size_t max);
+    void ReturnUnsent(Batch& unsent, uint64_t generation);
+
 private:
     friend class Connection;
     mutable std::mutex mutex_;
@@ -121,8 +130,9 @@ public:
     void StartLookup(const std::string& number);
     // Kinds 1 and 2: connect to the network's host (discarding anything left
     // queued from an earlier run, and closing the transfer slots whose
-    // requests went with it) and start the keep-alive thread once.
-    void StartServer(const std::string& host);
+    // requests went with it) and start the keep-alive thread once. `attempt`
+    // names the sign-in attempt this run belongs to (0: none in particular).
+    void StartServer(const std::string& host, uint64_t attempt = 0);
     // The user cancelled (state 1) / the program stopped it (state 6).
     void Cancel();
     void Stop();
@@ -140,6 +150,12 @@ public:
     bool Send(std::unique_ptr<MessageBuffer> message);
     int32_t State() const;
     void SetState(int32_t state);
+
+    // The attempt given to the start of the run that is calling: valid on the
+    // network thread (QueueFirstRequest, Dispatch, Disconnected, chunk reads),
+    // where it tells the owner which sign-in attempt a connection's end
+    // belongs to. 0 before any run.
+    uint64_t RunAttempt() const;
 
     int32_t Kind() const { return kind_; }
     const std::string& HostName() const { return host_; }

@@ -123,6 +123,9 @@ std::string LoadIdentity(const Environment& env) {
     }
     std::string identity;
     if (!ReadValue(path, identity)) return kIdentityReadError;
+    // A blank value identifies nobody: the servers would take it at login and
+    // refuse it at account creation.
+    if (identity.find_first_not_of(" \t\r\n\v\f") == std::string::npos) return kIdentityReadError;
     return identity;
 }
 

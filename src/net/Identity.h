@@ -30,7 +30,7 @@ std::string IdentityValueFile(const Environment& env);
 
 // Opens (creating when missing) the key folder. A folder created now gets a
 // new GUID stored as the value. A folder that existed is read: a missing,
-// unreadable or over-long value gives "errorReadingGUID" (and is not
+// unreadable, over-long, empty or blank value gives "errorReadingGUID" (and is not
 // recreated). A folder that cannot be opened or created, read and written,
 // gives "errorCreatingGUID".
 std::string LoadIdentity(const Environment& env);

@@ -9,7 +9,10 @@ namespace net {
 
 struct Timings {
     using ms = std::chrono::milliseconds;
-    ms pollInterval{10};        // upper bound of a network thread's read wait
+    // Resolving the host and connecting together may take this long; then the
+    // attempt ends as one that could not connect (a host that drops packets
+    // would otherwise hold it for the kernel's minutes).
+    ms connectTimeout{20000};
     ms keepAliveInterval{10000};
     ms loginDelay{3000};        // the pause before login and account creation start
     ms showDelay{100};          // the pause before a window is shown in front
@@ -20,7 +23,7 @@ struct Timings {
     // Everything scaled down for tests: short, but still in the same order.
     static Timings Fast() {
         Timings t;
-        t.pollInterval = ms{10};
+        t.connectTimeout = ms{2000};
         t.keepAliveInterval = ms{50};
         t.loginDelay = ms{20};
         t.showDelay = ms{1};

@@ -4,9 +4,12 @@
 // reserved for one purpose in one direction; both sides name a transfer by it.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <mutex>
+#include <string>
 
 namespace net {
 
@@ -29,6 +32,20 @@ public:
     std::FILE* file = nullptr;
     // A download's start message has arrived; data before it is not written.
     bool started = false;
+    // A download is written to `partialPath` beside `finalPath` and renamed
+    // over it once complete, so that a transfer cut short never leaves a
+    // partial file under the name its reader opens.
+    std::string finalPath;
+    std::string partialPath;
+    // The stream buffer of a download's file; kept for the slot's life, and
+    // never released while a file uses it. (An upload reads through the
+    // small default one, so that a file cut short after the request is
+    // noticed at its next chunk rather than sent from a stale buffer.)
+    static constexpr size_t kFileBufferSize = 64 * 1024;
+    std::unique_ptr<char[]> fileBuffer;
+    // The last progress reported, so that progress calls are rationed.
+    int lastPercent = -1;
+    std::chrono::steady_clock::time_point lastProgress{};
 
     // Held around every change of the slot and every use of its file: a
     // progress window's Cancel runs on the user-interface thread while the
@@ -43,8 +60,15 @@ public:
 
     bool Busy() const { return openMode != kFree; }
     // Closes the file and clears counters, totals, mode and the sending flag;
-    // purpose and number stay. Harmless on a free slot. The caller holds Lock().
+    // purpose and number stay. A download's partial file is removed. Harmless
+    // on a free slot. The caller holds Lock().
     void Close();
+    // A complete download: closes its file and moves it to its final name,
+    // then clears the slot as Close does. The caller holds Lock().
+    void CloseCompleted();
+    // Whether a progress call is due at `percent`: at most one for each whole
+    // percent, or one every `interval` while the percent stands still.
+    bool ProgressDue(int percent, std::chrono::milliseconds interval);
 
 private:
     std::mutex mutex_;

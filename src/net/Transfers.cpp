@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "net/DataDirectory.h"
 #include "net/MsgControl.h"
@@ -148,6 +150,14 @@ constexpr int kConnectionHistorySlot = 11;
 constexpr int kAttachmentDownloadSlot = 24;
 constexpr int kPollUploadSlot = 6;
 
+// Progress calls are rationed to one for each whole percent, or one this
+// often while the percent stands still: a fast transfer of a large file would
+// otherwise flood the user-interface thread with thousands of them.
+constexpr std::chrono::milliseconds kProgressInterval{50};
+
+// Where a download is written until it is complete.
+constexpr char kPartialSuffix[] = ".partial";
+
 enum class Chunk { Failed, Sent, Completed, Idle };
 
 struct ChunkOutcome {
@@ -155,17 +165,23 @@ struct ChunkOutcome {
     uint32_t purpose = 0;
     int32_t done = 0;
     int32_t total = 0;
+    bool progressDue = false;  // for Chunk::Sent
 };
 
 // Records how far a transfer has come; one that has reached its total closes
-// its slot and completes.
+// its slot (a download moving its file to the final name) and completes.
 void Advance(TransferSlot& slot, int32_t done, int32_t total, ChunkOutcome& out) {
     out.done = done;
     out.total = total;
     if (done < total) {
         out.result = Chunk::Sent;
+        out.progressDue = slot.ProgressDue(ProgressPercent(done, total), kProgressInterval);
     } else {
-        slot.Close();
+        if (slot.openMode == TransferSlot::kWriting) {
+            slot.CloseCompleted();
+        } else {
+            slot.Close();
+        }
         out.result = Chunk::Completed;
     }
 }
@@ -200,7 +216,9 @@ ChunkOutcome SendChunk(Connection& connection, int slotNumber) {
         out.result = Chunk::Failed;
         return out;
     }
-    connection.Enqueue(std::move(message));
+    // No wake-up: the network thread flushes after its chunks, and the
+    // go-ahead handler wakes it itself.
+    connection.Queue().Append(std::move(message));
     slot.uploadSent += static_cast<int32_t>(got);
     Advance(slot, slot.uploadSent, slot.uploadTotal, out);
     return out;
@@ -273,10 +291,17 @@ bool StartDownload(Connection& connection, int slotNumber, const std::string& lo
 
     TransferSlot& slot = connection.Slot(slotNumber);
     auto lock = slot.Lock();
-    if (slot.Busy()) return false;
-    std::FILE* file = std::fopen(localPath.c_str(), "wb");
+    if (slot.Busy() || localPath.empty()) return false;
+    const std::string partial = localPath + kPartialSuffix;
+    std::FILE* file = std::fopen(partial.c_str(), "wb");
     if (!file) return false;
+    // Whole messages of data go into the file; a buffer of two saves a
+    // system call per message.
+    if (!slot.fileBuffer) slot.fileBuffer = std::make_unique<char[]>(TransferSlot::kFileBufferSize);
+    std::setvbuf(file, slot.fileBuffer.get(), _IOFBF, TransferSlot::kFileBufferSize);
     slot.file = file;
+    slot.finalPath = localPath;
+    slot.partialPath = partial;
     slot.openMode = TransferSlot::kWriting;
     slot.downloadReceived = 0;
     slot.downloadTotal = 0;
@@ -310,7 +335,7 @@ bool SendNextChunk(Connection& connection, int slotNumber) {
     TransferHooks* hooks = connection.Hooks();
     if (!hooks) return true;
     const SlotHooks slotHooks = hooks->Get(slotNumber);
-    if (out.result == Chunk::Sent && slotHooks.progress) {
+    if (out.result == Chunk::Sent && out.progressDue && slotHooks.progress) {
         hooks->Post([fn = slotHooks.progress, out] {
             fn(ProgressPercent(out.done, out.total), out.done, out.total);
         });
@@ -347,14 +372,15 @@ void HandleGoAhead(Connection& connection, MessageReader& reader) {
     slot.sending = true;
 
     const ChunkOutcome out = SendChunk(connection, slotNumber);
+    // The first chunk is queued, and the network thread takes the rest.
+    connection.Wake();
     switch (out.result) {
         case Chunk::Failed:
             ShowMessage(connection, "", kFailedToReadText, MessageIcon::None);
             break;
         case Chunk::Sent:
-            if (hooks.progress)
+            if (hooks.progress && out.progressDue)
                 hooks.progress(ProgressPercent(out.done, out.total), out.done, out.total);
-            connection.Wake();
             break;
         case Chunk::Completed:
             if (hooks.completed) hooks.completed(out.purpose);
@@ -373,25 +399,33 @@ void HandleUploadRefusal(Connection& connection, MessageReader& reader,
         purpose = slot.purpose;
         slot.Close();
     }
+    // A refusal whose details do not decode only frees the slot.
     std::string details;
-    if (reader.Str(1, 512, details)) ShowServerResponse(connection, refusal.text, details);
+    if (!reader.Str(1, 512, details)) return;
+    ShowServerResponse(connection, refusal.text, details);
     const SlotHooks hooks = HooksOf(connection, refusal.slot);
     if (hooks.refused) hooks.refused(purpose, refusal.code);
 }
 
-// Closes a slot and returns its purpose value.
-uint32_t CloseSlot(Connection& connection, int slotNumber) {
+// Closes a refused download's slot and returns its purpose value. The local
+// file is left empty, as a request that gets no data leaves it: the readers
+// of some slots (a whiteboard page) open it on a refusal.
+uint32_t CloseRefusedSlot(Connection& connection, int slotNumber) {
     TransferSlot& slot = connection.Slot(slotNumber);
     auto lock = slot.Lock();
     const uint32_t purpose = slot.purpose;
+    const std::string finalPath = slot.openMode == TransferSlot::kWriting ? slot.finalPath : "";
     slot.Close();
+    if (!finalPath.empty()) {
+        if (std::FILE* empty = std::fopen(finalPath.c_str(), "wb")) std::fclose(empty);
+    }
     return purpose;
 }
 
 void HandleDownloadRefused(Connection& connection, MessageReader& reader) {
     int32_t slotNumber = 0;
     if (!reader.Int(0, kSlotCount - 1, slotNumber)) return;
-    const uint32_t purpose = CloseSlot(connection, slotNumber);
+    const uint32_t purpose = CloseRefusedSlot(connection, slotNumber);
     switch (slotNumber) {
         case kDocumentDownloadSlot: {
             std::string details;
@@ -419,7 +453,7 @@ void HandleDownloadRefused(Connection& connection, MessageReader& reader) {
 void HandleAccountNotFound(Connection& connection, MessageReader& reader) {
     int32_t slotNumber = 0;
     if (!reader.Int(0, kSlotCount - 1, slotNumber)) return;
-    const uint32_t purpose = CloseSlot(connection, slotNumber);
+    const uint32_t purpose = CloseRefusedSlot(connection, slotNumber);
     ShowServerResponse(connection, "An account with the specified username could not be found",
                        "Unable to locate the containing folder for the specified username");
     const SlotHooks hooks = HooksOf(connection, slotNumber);
@@ -456,13 +490,17 @@ void HandleDownloadBytes(Connection& connection, MessageReader& reader, bool sta
         auto lock = slot.Lock();
         if (slot.openMode != TransferSlot::kWriting || !slot.file) return;
         if (start) {
-            // A repeated start begins the file again rather than appending.
+            // A repeated start begins the file again rather than appending,
+            // and its count starts from nothing: the room left for its bytes
+            // must not be measured against the earlier start's.
             if (slot.started) {
                 std::rewind(slot.file);
                 [[maybe_unused]] int rc = ::ftruncate(::fileno(slot.file), 0);
             }
             slot.started = true;
             slot.downloadTotal = total;
+            slot.downloadReceived = 0;
+            slot.lastPercent = -1;
             slot.downloadReceived = WriteDownload(slot, reader.Rest(), reader.RestSize());
         } else {
             if (!slot.started) return;
@@ -474,7 +512,7 @@ void HandleDownloadBytes(Connection& connection, MessageReader& reader, bool sta
     const SlotHooks hooks = HooksOf(connection, slotNumber);
     if (haveClock && hooks.serverClock) hooks.serverClock(clock);
     if (out.result == Chunk::Sent) {
-        if (hooks.progress)
+        if (hooks.progress && out.progressDue)
             hooks.progress(ProgressPercent(out.done, out.total), out.done, out.total);
     } else if (hooks.completed) {
         hooks.completed(out.purpose);
@@ -482,6 +520,39 @@ void HandleDownloadBytes(Connection& connection, MessageReader& reader, bool sta
 }
 
 }  // namespace
+
+bool TakeDownloadData(Connection& connection, const bufHeader& header) {
+    TransferHooks* hooks = connection.Hooks();
+    if (!hooks || header.nDescPrimary != +Primary::Download ||
+        header.nDescSecondary != +Secondary::Response) {
+        return false;
+    }
+    MessageReader reader(connection.ReceiveBuffer(), header);
+    if (!reader.HasCode() || reader.Code() != download::kData) return false;
+    int32_t slotNumber = 0;
+    if (!reader.Int(0, kSlotCount - 1, slotNumber)) return false;
+    TransferSlot& slot = connection.Slot(slotNumber);
+    ChunkOutcome out;
+    {
+        // The same lock as a Cancel's: the file is never closed under a write.
+        auto lock = slot.Lock();
+        if (slot.openMode != TransferSlot::kWriting || !slot.file || !slot.started) return false;
+        slot.downloadReceived += WriteDownload(slot, reader.Rest(), reader.RestSize());
+        out.purpose = slot.purpose;
+        Advance(slot, slot.downloadReceived, slot.downloadTotal, out);
+    }
+    const SlotHooks slotHooks = hooks->Get(slotNumber);
+    if (out.result == Chunk::Sent) {
+        if (out.progressDue && slotHooks.progress) {
+            hooks->Post([fn = slotHooks.progress, out] {
+                fn(ProgressPercent(out.done, out.total), out.done, out.total);
+            });
+        }
+    } else if (slotHooks.completed) {
+        hooks->Post([fn = slotHooks.completed, purpose = out.purpose] { fn(purpose); });
+    }
+    return true;
+}
 
 void HandleUploadResponse(Connection& connection, const bufHeader& header) {
     MessageReader reader(connection.ReceiveBuffer(), header);

@@ -118,6 +118,14 @@ bool SendNextChunk(Connection& connection, int slot);
 void HandleUploadResponse(Connection& connection, const bufHeader& header);
 void HandleDownloadResponse(Connection& connection, const bufHeader& header);
 
+// Network thread, for each complete message of a connection with transfer
+// hooks, before it is handed to the user-interface thread: a data message of
+// a running download is written to its file right there, and only its
+// progress and completion are posted to the user-interface thread (in order
+// with everything else that goes there). False when the message is not one
+// it takes; it is then routed as usual.
+bool TakeDownloadData(Connection& connection, const bufHeader& header);
+
 // A progress window's Cancel: closes the slot and queues cancel-transfer.
 bool CancelTransfer(Connection& connection, int slot);
 

@@ -233,3 +233,58 @@ TEST(SignInUnreachable, NetworkServerDownShowsTheUnreachablePicture) {
     EXPECT_EQ(auth.Button()->text(), "OK");
     EXPECT_TRUE(h.dialogs.messages.isEmpty());
 }
+
+#include <QTimer>
+#include <vector>
+
+namespace {
+
+// Every result picture the authenticating window shows, caught on every pass
+// of the event loop (a result stays up until the window is reset).
+struct ResultWatch {
+    explicit ResultWatch(app::CAuthenticatingDlg& w) : window(w) {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            const bool result = window.isVisible() && !window.InProgress();
+            if (result && !showing) pictures.push_back(window.Picture());
+            showing = result;
+        });
+        timer.start(0);
+    }
+    app::CAuthenticatingDlg& window;
+    QTimer timer;
+    bool showing = false;
+    std::vector<int> pictures;
+};
+
+}  // namespace
+
+// The creation connection may still be open when the new account logs in;
+// its end must not show a failure at any moment of the login.
+TEST_F(SignIn, CreatedAccountLogsInWithoutAnyFailureOnTheWay) {
+    ResultWatch watch(Auth());
+    ReachLogin("765.4321");
+    Login().CreateAccountButton()->click();
+    auto& form = h->state->CreateAccountWindow();
+    ASSERT_TRUE(SpinUntil([&] { return form.isVisible(); }));
+    form.FullNameField()->setText("Erin Roe");
+    form.UsernameField()->setText("erin");
+    form.PasswordField()->setText("erin-pass");
+    form.PasswordAgainField()->setText("erin-pass");
+    form.CodeField()->setText("welcome");
+    form.OkButton()->click();
+    auto& creating = h->state->CreatingAccountWindow();
+    ASSERT_TRUE(SpinUntil([&] { return creating.isVisible() && !creating.InProgress(); }));
+    ASSERT_TRUE(creating.Succeeded());
+    creating.Button()->click();
+    ASSERT_TRUE(SpinUntil([&] { return Login().isVisible(); }));
+
+    Login().PasswordField()->setText("erin-pass");
+    Login().OkButton()->click();
+    ASSERT_TRUE(SpinUntil([&] { return h->state->MainWindow().isVisible(); }));
+    // Whatever was still on its way from the creation has arrived by now.
+    SpinUntil([] { return false; }, std::chrono::milliseconds(100));
+    EXPECT_TRUE(watch.pictures.empty()) << "result picture " << watch.pictures.front();
+    EXPECT_TRUE(h->state->MainWindow().isVisible());
+    EXPECT_FALSE(Auth().isVisible());
+    EXPECT_TRUE(h->dialogs.messages.isEmpty()) << h->dialogs.Last().text.toStdString();
+}

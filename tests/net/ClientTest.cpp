@@ -328,4 +328,34 @@ TEST_F(ClientOverSockets, AccountCreationSendsTheEnvelopeInsteadOfALogin) {
     EXPECT_FALSE(fileServer.Accept(std::chrono::milliseconds(100)));
 }
 
+// The server may keep an account-creation connection open after its answer.
+// The login that follows stops it; that end belongs to the creation, and
+// must neither stop the login's connections nor end the login.
+TEST_F(ClientOverSockets, CreationConnectionStoppedByTheNextLoginIsNotItsFailure) {
+    OnUi([&] {
+        client().SetAccountCreationRecord({"1234567", "Ann", "ann", "pw", "none"});
+        EXPECT_TRUE(client().StartAccountCreation());
+    });
+    ASSERT_TRUE(networkServer.Accept());
+    Received envelope;
+    ASSERT_TRUE(networkServer.ReadPrimary(Primary::Zorvic, envelope));
+
+    OnUi([&] { client().BeginLogin(); });
+    ASSERT_TRUE(networkServer.WaitClientClosed());
+    ASSERT_TRUE(WaitUntil([&] { return client().NetworkServer().State() == net::kStateIdle; }));
+    EXPECT_NE(client().FileServer().State(), net::kStateStopped);
+    EXPECT_TRUE(fx->listener.Events().empty());
+
+    OnUi([&] { client().StartLoginConnections(); });
+    ASSERT_TRUE(networkServer.Accept());
+    ASSERT_TRUE(fileServer.Accept());
+    Received login;
+    ASSERT_TRUE(networkServer.ReadPrimary(Primary::Login, login));
+    ASSERT_TRUE(fileServer.ReadPrimary(Primary::Login, login));
+    Send(fileServer, Primary::Login, 2, MessageWriter(net::login::kLoginOK));
+    Send(networkServer, Primary::Login, 2, MessageWriter(net::login::kLoginOK));
+    ASSERT_TRUE(Saw("login completed"));
+    EXPECT_EQ(fx->listener.Events(), std::vector<std::string>{"login completed"});
+}
+
 }  // namespace

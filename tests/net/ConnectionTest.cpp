@@ -1,6 +1,11 @@
 #include "net/Connection.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -223,12 +228,12 @@ TEST(ConnectionTest, StartingAgainDiscardsQueuedMessages) {
     EXPECT_TRUE(server.Silent(milliseconds(50)));
 }
 
-TEST(ConnectionTest, WakeUpsDoNotWaitForThePollInterval) {
+// The network thread has no periodic wake-up: everything it must act on
+// wakes it.
+TEST(ConnectionTest, QueuedMessagesAndStopsWakeTheThread) {
     FakeServer server;
     TestOwner owner;
-    Timings timings = Timings::Fast();
-    timings.pollInterval = std::chrono::hours(1);
-    Connection conn(kKindNetwork, owner, Local(server.Port()), timings);
+    Connection conn(kKindNetwork, owner, Local(server.Port()), Timings::Fast());
     conn.StartServer("127.0.0.1");
     ASSERT_TRUE(server.Accept());
     Received first, marker;
@@ -381,6 +386,176 @@ TEST(ConnectionTest, ManyStartAndStopCyclesStayConsistent) {
             other.StartLookup("1");
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A listening socket that never accepts, with its queue filled: the kernel
+// then drops every further connection request, as a host that silently drops
+// packets would, so a connect to it neither succeeds nor fails for minutes.
+class Blackhole {
+public:
+    Blackhole() {
+        listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+            ::listen(listen_, 0) != 0 ||
+            ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+            return;
+        }
+        port_ = ntohs(a.sin_port);
+        // Connect until one attempt hangs: that one proves the queue full.
+        for (int i = 0; i < 8 && !full_; ++i) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            fillers_.push_back(fd);
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) continue;
+            pollfd p{fd, POLLOUT, 0};
+            if (errno == EINPROGRESS && ::poll(&p, 1, 300) == 0) full_ = true;
+        }
+    }
+    ~Blackhole() {
+        for (int fd : fillers_) ::close(fd);
+        if (listen_ >= 0) ::close(listen_);
+    }
+    bool Ready() const { return full_; }
+    uint16_t Port() const { return port_; }
+
+private:
+    int listen_ = -1;
+    uint16_t port_ = 0;
+    bool full_ = false;
+    std::vector<int> fillers_;
+};
+
+// A resolver that blocks until released, then answers with `port` on the
+// loopback address. Shared with the resolver's thread, which may outlive the
+// connection that started it.
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = false;
+    int calls = 0;
+    uint16_t port = 0;
+
+    void Release() {
+        {
+            std::lock_guard lock(mutex);
+            open = true;
+        }
+        changed.notify_all();
+    }
+    int Calls() {
+        std::lock_guard lock(mutex);
+        return calls;
+    }
+    static void Install(Endpoints& e, const std::shared_ptr<Gate>& gate) {
+        e.resolve = [gate](const std::string&, uint16_t, sockaddr_in& out) {
+            std::unique_lock lock(gate->mutex);
+            ++gate->calls;
+            gate->changed.notify_all();
+            gate->changed.wait(lock, [&] { return gate->open; });
+            out = {};
+            out.sin_family = AF_INET;
+            out.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            out.sin_port = htons(gate->port);
+            return true;
+        };
+    }
+};
+
+TEST(ConnectionTest, HungResolverNeverHoldsCancelStopOrShutdown) {
+    FakeServer server;
+    TestOwner owner;
+    auto gate = std::make_shared<Gate>();
+    gate->port = server.Port();
+    Endpoints e = Local(server.Port());
+    Gate::Install(e, gate);
+    auto conn = std::make_unique<Connection>(kKindNetwork, owner, e, Timings::Fast());
+
+    conn->StartServer("dns.invalid");
+    ASSERT_TRUE(WaitUntil([&] { return gate->Calls() == 1; }));
+    conn->Cancel();
+    ASSERT_TRUE(WaitUntil([&] { return !owner.Ends().empty(); }));
+    EXPECT_EQ(owner.Ends()[0].state, kStateCancelled);
+
+    // A restart while the resolver hangs, then the end of the connection.
+    conn->StartServer("dns.invalid");
+    ASSERT_TRUE(WaitUntil([&] { return gate->Calls() == 2; }));
+    conn->StartServer("dns.invalid");
+    ASSERT_TRUE(WaitUntil([&] { return gate->Calls() == 3; }));
+    conn->Shutdown();
+    conn.reset();
+
+    // The late answers are dropped: nobody connects.
+    gate->Release();
+    EXPECT_FALSE(server.Accept(milliseconds(200)));
+    EXPECT_EQ(owner.Ends().size(), 1u);
+}
+
+TEST(ConnectionTest, ConnectTimeLimitEndsAnAttemptThatGetsNoAnswer) {
+    Blackhole hole;
+    if (!hole.Ready()) GTEST_SKIP() << "this kernel answers connects beyond a full queue";
+    TestOwner owner;
+    Timings timings = Timings::Fast();
+    timings.connectTimeout = milliseconds(150);
+    Connection conn(kKindFile, owner, Local(hole.Port()), timings);
+    conn.StartServer("127.0.0.1");
+    ASSERT_TRUE(WaitUntil([&] { return !owner.Ends().empty(); }, milliseconds(5000)));
+    EXPECT_EQ(owner.Ends()[0].state, kStateConnecting);
+    EXPECT_TRUE(WaitUntil([&] { return conn.State() == kStateIdle; }));
+    EXPECT_EQ(owner.FirstRequests(), 0);
+
+    // The limit covers the resolution too.
+    auto gate = std::make_shared<Gate>();
+    Endpoints e = Local(hole.Port());
+    Gate::Install(e, gate);
+    TestOwner other;
+    Connection resolving(kKindNetwork, other, e, timings);
+    resolving.StartServer("dns.invalid");
+    ASSERT_TRUE(WaitUntil([&] { return !other.Ends().empty(); }, milliseconds(5000)));
+    EXPECT_EQ(other.Ends()[0].state, kStateConnecting);
+    gate->Release();
+}
+
+TEST(ConnectionTest, MessagesReadTogetherAreHandledInOrderUntilAStop) {
+    FakeServer server;
+    TestOwner owner;
+    std::mutex mutex;
+    std::vector<int32_t> seen;
+    owner.onDispatch = [&](Connection& c, const bufHeader& h) {
+        MessageReader r(c.ReceiveBuffer(), h);
+        int32_t value = -1;
+        r.Int(-1, -1, value);
+        std::lock_guard lock(mutex);
+        seen.push_back(value);
+        if (value == 50) c.RequestStop();  // a handler ends the connection
+    };
+    Connection conn(kKindNetwork, owner, Local(server.Port()), Timings::Fast());
+    conn.StartServer("127.0.0.1");
+    ASSERT_TRUE(server.Accept());
+    Received first;
+    ASSERT_TRUE(server.Read(first));
+
+    // A hundred messages of varied sizes in one write.
+    std::string stream;
+    for (int32_t i = 0; i < 100; ++i) {
+        MessageWriter w(network::kInformationResponse);
+        w.Int(i);
+        const std::string filler(static_cast<size_t>((i * 977) % 9000), static_cast<char>(i));
+        w.Raw(filler.data(), static_cast<int>(filler.size()));
+        stream += nettest::WireBytes(*nettest::Response(Primary::Network, w));
+    }
+    ASSERT_TRUE(server.SendRaw(stream));
+    ASSERT_TRUE(WaitUntil([&] { return !owner.Ends().empty(); }));
+    std::lock_guard lock(mutex);
+    std::vector<int32_t> expected(51);
+    for (int32_t i = 0; i <= 50; ++i) expected[static_cast<size_t>(i)] = i;
+    EXPECT_EQ(seen, expected);
 }
 
 }  // namespace

@@ -102,3 +102,22 @@ TEST(IdentityTest, StoredValuesAreReadUpToTheirRoom) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(IdentityTest, BlankValuesAreUnreadable) {
+    TempDir tmp;
+    const Environment env = EnvIn(tmp);
+    const std::string value = tmp.path() + "/config/QXV/qxvguid";
+    std::filesystem::create_directories(tmp.path() + "/config/QXV");
+    for (const std::string& blank :
+         {std::string(), std::string("\0", 1), std::string(" \t\r\n"), std::string("  \0x", 4)}) {
+        ASSERT_TRUE(WriteFile(value, blank));
+        EXPECT_EQ(net::LoadIdentity(env), "errorReadingGUID") << '"' << blank << '"';
+    }
+    // Spaces around a real value are the value's own business.
+    ASSERT_TRUE(WriteFile(value, " id "));
+    EXPECT_EQ(net::LoadIdentity(env), " id ");
+}
+
+}  // namespace

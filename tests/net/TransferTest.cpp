@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
+#include <thread>
 
 #include "FakeServer.h"
 #include "net/Protocol.h"
@@ -452,6 +455,119 @@ TEST_F(TransferTest, DownloadRefusalsShowTheirTexts) {
     EXPECT_EQ(listener.responses.size(), 3u);
 }
 
+TEST_F(TransferTest, RepeatedStartCountsFromItsOwnBytes) {
+    SlotLog log;
+    hooks.Register(23, log.Hooks());
+    const std::string path = Remote("files/remote/message/message");
+    ASSERT_TRUE(StartDownload(conn, 23, path, 0, {"id"}));
+    MessageWriter first(download::kStart);
+    first.Int(23).Int(10).Raw("AAAAAAAA", 8);
+    DeliverDownload(conn, first);
+    // The server starts again (a re-request crossed the first start).
+    MessageWriter again(download::kStart);
+    again.Int(23).Int(10).Raw("01234567", 8);
+    DeliverDownload(conn, again);
+    MessageWriter rest(download::kData);
+    rest.Int(23).Raw("89", 2);
+    DeliverDownload(conn, rest);
+    EXPECT_EQ(log.completed.size(), 1u);
+    EXPECT_EQ(ReadFile(path), "0123456789");
+    EXPECT_TRUE(SlotFree(conn, 23));
+}
+
+TEST_F(TransferTest, DownloadsAppearUnderTheirNameOnlyWhenComplete) {
+    SlotLog log;
+    hooks.Register(13, log.Hooks());
+    const std::string path = Remote("files/remote/listaccount/listaccount");
+    ASSERT_TRUE(WriteFile(path, "old list"));
+
+    // Cancelled halfway: the old file stays as it was, and no partial file
+    // is left beside it.
+    ASSERT_TRUE(StartDownload(conn, 13, path, 1, {0}));
+    MessageWriter start(download::kStart);
+    start.Int(13).Int(8).Raw("new ", 4);
+    DeliverDownload(conn, start);
+    EXPECT_EQ(ReadFile(path), "old list");
+    ASSERT_TRUE(CancelTransfer(conn, 13));
+    EXPECT_EQ(ReadFile(path), "old list");
+    const auto folder = std::filesystem::path(path).parent_path();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                            std::filesystem::directory_iterator()),
+              1);
+
+    // Complete: replaced whole.
+    ASSERT_TRUE(StartDownload(conn, 13, path, 1, {0}));
+    MessageWriter again(download::kStart);
+    again.Int(13).Int(8).Raw("new ", 4);
+    DeliverDownload(conn, again);
+    MessageWriter data(download::kData);
+    data.Int(13).Raw("list", 4);
+    DeliverDownload(conn, data);
+    EXPECT_EQ(log.completed, std::vector<uint32_t>{1});
+    EXPECT_EQ(ReadFile(path), "new list");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                            std::filesystem::directory_iterator()),
+              1);
+
+    // Refused: the file is left empty, as the request always left it for
+    // the readers that open it on a refusal.
+    ASSERT_TRUE(StartDownload(conn, 13, path, 1, {0}));
+    MessageWriter refused(download::kRefused);
+    refused.Int(13);
+    DeliverDownload(conn, refused);
+    EXPECT_EQ(log.refused, std::vector<int32_t>{download::kRefused});
+    EXPECT_TRUE(testsupport::FileExists(path));
+    EXPECT_EQ(ReadFile(path), "");
+    EXPECT_TRUE(SlotFree(conn, 13));
+}
+
+TEST_F(TransferTest, UploadRefusalWithUndecodableDetailsOnlyFreesTheSlot) {
+    SlotLog log;
+    hooks.Register(6, log.Hooks());
+    const std::string path = dir.file("poll");
+    ASSERT_TRUE(WriteFile(path, Pattern(100)));
+    ASSERT_TRUE(StartUpload(conn, 6, path, {"abcdef"}));
+    MessageWriter refused(upload::kRefusedPollTooLarge);
+    refused.Int(0);  // a count of 0 where the details need 1..512
+    DeliverUpload(conn, refused);
+    EXPECT_TRUE(SlotFree(conn, 6));
+    EXPECT_TRUE(log.refused.empty());
+    EXPECT_TRUE(listener.responses.empty());
+
+    ASSERT_TRUE(StartUpload(conn, 6, path, {"abcdef"}));
+    MessageWriter decodable(upload::kRefusedPollTooLarge);
+    decodable.Str("limit 64 KiB");
+    DeliverUpload(conn, decodable);
+    EXPECT_EQ(log.refused, std::vector<int32_t>{upload::kRefusedPollTooLarge});
+    ASSERT_EQ(listener.responses.size(), 1u);
+    EXPECT_EQ(listener.responses[0].response, "Poll file is too large");
+    EXPECT_EQ(listener.responses[0].details, "limit 64 KiB");
+}
+
+TEST_F(TransferTest, DownloadProgressIsRationedToWholePercents) {
+    SlotLog log;
+    hooks.Register(1, log.Hooks());
+    const std::string path = Remote("files/remote/document/document");
+    ASSERT_TRUE(StartDownload(conn, 1, path, 0, {"a", "b"}));
+    // 4000 bytes in 4-byte pieces: ten pieces to each whole percent.
+    constexpr int kTotal = 4000;
+    MessageWriter start(download::kStart);
+    start.Int(1).Int(kTotal).Raw("abcd", 4);
+    DeliverDownload(conn, start);
+    for (int done = 4; done < kTotal; done += 4) {
+        MessageWriter data(download::kData);
+        data.Int(1).Raw("abcd", 4);
+        DeliverDownload(conn, data);
+    }
+    EXPECT_EQ(log.completed.size(), 1u);
+    EXPECT_EQ(ReadFile(path).size(), static_cast<size_t>(kTotal));
+    // One call per percent (a stall of the test may add a repeat or two).
+    EXPECT_GE(log.progress.size(), 99u);
+    EXPECT_LT(log.progress.size(), 120u);
+    EXPECT_TRUE(std::is_sorted(log.progress.begin(), log.progress.end()));
+    EXPECT_EQ(log.progress.back(), 99);
+}
+
 TEST(TransferFilesTest, LocalNamesNeverLeaveTheDataDirectory) {
     for (const char* bad : {"", ".", "..", "a/b", "a\\b", "../x"}) {
         EXPECT_FALSE(IsSafePathName(bad)) << bad;
@@ -559,6 +675,118 @@ TEST_F(LoopbackTransferTest, UploadChunksFlowFromTheNetworkThread) {
     EXPECT_EQ(conn->State(), kStateConnected);
 }
 
+TEST_F(LoopbackTransferTest, UploadProgressIsRationedAndTheCompletionComesLastOnce) {
+    std::mutex mutex;
+    std::vector<int> events;  // percents, then -1 for the completion
+    SlotHooks h;
+    h.progress = [&](int percent, int32_t, int32_t) {
+        std::lock_guard lock(mutex);
+        events.push_back(percent);
+    };
+    h.completed = [&](uint32_t) {
+        std::lock_guard lock(mutex);
+        events.push_back(-1);
+    };
+    hooks.Register(21, h);
+    // 1 MiB: 256 chunks, 2.56 to each whole percent.
+    const std::string content = Pattern(1 << 20);
+    const std::string path = dir.file("actions");
+    ASSERT_TRUE(WriteFile(path, content));
+    ASSERT_TRUE(StartUpload(*conn, 21, path, {}));
+    Received request;
+    ASSERT_TRUE(server.ReadPrimary(Primary::Upload, request));
+    MessageWriter goAhead(upload::kGoAhead);
+    goAhead.Int(21);
+    ASSERT_TRUE(server.Send(*nettest::Response(Primary::Upload, goAhead)));
+    size_t got = 0;
+    Received chunk;
+    while (got < content.size() && server.ReadPrimary(Primary::Upload, chunk)) {
+        got += static_cast<size_t>(chunk.header.nMsgLength - 44);
+    }
+    ASSERT_EQ(got, content.size());
+    ASSERT_TRUE(WaitUntil([&] {
+        std::lock_guard lock(mutex);
+        return !events.empty() && events.back() == -1;
+    }));
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(std::count(events.begin(), events.end(), -1), 1);
+    events.pop_back();
+    EXPECT_GE(events.size(), 99u);
+    EXPECT_LT(events.size(), 140u);  // one per percent, a stall or two aside
+    EXPECT_TRUE(std::is_sorted(events.begin(), events.end()));
+}
+
+TEST_F(LoopbackTransferTest, DownloadDataIsWrittenOnTheNetworkThread) {
+    std::mutex mutex;
+    std::vector<int> events;  // percents, then -1 for the completion
+    SlotHooks h;
+    h.progress = [&](int percent, int32_t, int32_t) {
+        std::lock_guard lock(mutex);
+        events.push_back(percent);
+    };
+    h.completed = [&](uint32_t) {
+        std::lock_guard lock(mutex);
+        events.push_back(-1);
+    };
+    hooks.Register(15, h);
+    const std::string path = PrepareTransferFile(dir.path(), "files/remote/listfolder/listfolder");
+    ASSERT_TRUE(StartDownload(*conn, 15, path, 0, {0}));
+    Received request;
+    ASSERT_TRUE(server.ReadPrimary(Primary::Download, request));
+
+    const std::string content = Pattern(300000);
+    MessageWriter start(download::kStart);
+    start.Int(15).Int(static_cast<int32_t>(content.size())).Raw(content.data(), 1000);
+    std::string stream = nettest::WireBytes(*nettest::Response(Primary::Download, start));
+    for (size_t at = 1000; at < content.size(); at += 2999) {
+        MessageWriter data(download::kData);
+        const size_t n = std::min<size_t>(2999, content.size() - at);
+        data.Int(15).Raw(content.data() + at, static_cast<int>(n));
+        stream += nettest::WireBytes(*nettest::Response(Primary::Download, data));
+    }
+    ASSERT_TRUE(server.SendRaw(stream));
+    ASSERT_TRUE(WaitUntil([&] {
+        std::lock_guard lock(mutex);
+        return !events.empty() && events.back() == -1;
+    }));
+    EXPECT_EQ(ReadFile(path), content);
+    EXPECT_TRUE(SlotFree(*conn, 15));
+    // Only the start went through the user-interface side.
+    EXPECT_EQ(owner.Dispatched(), 1);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(std::count(events.begin(), events.end(), -1), 1);
+    EXPECT_TRUE(std::is_sorted(events.begin(), events.end() - 1));
+    EXPECT_LE(events.size(), 101u);
+}
+
+TEST_F(LoopbackTransferTest, CancelWhileDataPoursInLeavesNothingBehind) {
+    const std::string path = PrepareTransferFile(dir.path(), "files/remote/attachment/file");
+    ASSERT_TRUE(StartDownload(*conn, 24, path, 0, {"id", 1, 2, 0}));
+    Received request;
+    ASSERT_TRUE(server.ReadPrimary(Primary::Download, request));
+    MessageWriter start(download::kStart);
+    start.Int(24).Int(1 << 30).Raw("x", 1);
+    ASSERT_TRUE(server.Send(*nettest::Response(Primary::Download, start)));
+    ASSERT_TRUE(WaitUntil([&] { return owner.Dispatched() == 1; }));
+    const std::string piece = Pattern(30000);
+    std::thread pour([&] {
+        for (int i = 0; i < 200; ++i) {
+            MessageWriter data(download::kData);
+            data.Int(24).Raw(piece.data(), static_cast<int>(piece.size()));
+            if (!server.Send(*nettest::Response(Primary::Download, data))) break;
+        }
+    });
+    ASSERT_TRUE(WaitUntil([&] {
+        auto lock = conn->Slot(24).Lock();
+        return conn->Slot(24).downloadReceived > 100000;
+    }));
+    ASSERT_TRUE(CancelTransfer(*conn, 24));
+    pour.join();
+    EXPECT_TRUE(SlotFree(*conn, 24));
+    EXPECT_FALSE(testsupport::FileExists(path));
+    EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(path).parent_path()));
+}
+
 TEST_F(LoopbackTransferTest, UnreadableChunkOnTheNetworkThreadEndsTheConnection) {
     const std::string path = dir.file("ballot");
     ASSERT_TRUE(WriteFile(path, Pattern(5000)));
@@ -596,7 +824,9 @@ TEST_F(LoopbackTransferTest, DropMidTransferClosesEverySlot) {
 
     ASSERT_TRUE(WaitUntil([&] { return !owner.Ends().empty(); }));
     for (int n = 0; n < kSlotCount; ++n) EXPECT_TRUE(SlotFree(*conn, n)) << n;
-    EXPECT_EQ(ReadFile(list), "partial");
+    // Nothing of the cut download is left, under its name or any other.
+    EXPECT_FALSE(testsupport::FileExists(list));
+    EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(list).parent_path()));
 }
 
 TEST_F(LoopbackTransferTest, RequestMadeAfterADropDoesNotHoldItsSlotIntoTheNextRun) {
