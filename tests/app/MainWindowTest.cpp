@@ -13,7 +13,7 @@
 #include "app/LoginDlg.h"
 #include "app/MainDlg.h"
 #include "app/TrayIcon.h"
-#include "server/ClientSession.h"
+#include "server/core/ClientSession.h"
 #include "support/TempDir.h"
 #include "support/qt/LocalNetworkFixture.h"
 #include "support/qt/ScriptedDialogs.h"

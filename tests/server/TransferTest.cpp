@@ -10,7 +10,7 @@
 #include <random>
 
 #include "TestClient.h"
-#include "server/TransferEngine.h"
+#include "server/core/TransferEngine.h"
 #include "support/qt/LocalNetworkFixture.h"
 
 namespace servertest {
