@@ -101,6 +101,9 @@ bool Listener::Listen(const QHostAddress& host, quint16 port, int backlog, QStri
                                               : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
     notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, &Listener::OnReadable);
+    // Said once here, while descriptors are plenty: the sanitizers' type
+    // check of a first call needs one, and the first pause comes when none is left.
+    notifier_->setEnabled(true);
     paused_ = false;
     return true;
 }
