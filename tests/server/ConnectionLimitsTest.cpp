@@ -245,13 +245,6 @@ TEST_F(ConnectionLimitsTest, ALoginIsDueBeforeADeadlineAndAByteBudget) {
         EXPECT_LT(sent * keepAlive.size(), 2500) << "the deadline, not the budget, ended it";
     }
     {
-        SCOPED_TRACE("a flood without a login");
-        TestClient flood;
-        ASSERT_TRUE(flood.Connect(server.FilePort()));
-        for (int i = 0; i < 3; ++i) flood.SendRaw(Filler(1000));
-        EXPECT_TRUE(flood.WaitClosed(200ms));
-    }
-    {
         SCOPED_TRACE("after a login, neither applies");
         TestClient member;
         ASSERT_TRUE(member.Login(server.NetworkPort(), "1234567", "alice", "alicepass"));
@@ -260,6 +253,25 @@ TEST_F(ConnectionLimitsTest, ALoginIsDueBeforeADeadlineAndAByteBudget) {
             Pause(50ms);
         }
         EXPECT_TRUE(member.Connected());
+    }
+    // With time to spare, the budget alone cuts a flood short.
+    server.Stop();
+    server.Options().loginDeadline = 60s;
+    ASSERT_TRUE(server.Start());
+    {
+        SCOPED_TRACE("a flood without a login");
+        TestClient flood;
+        ASSERT_TRUE(flood.Connect(server.FilePort()));
+        for (int i = 0; i < 3; ++i) flood.SendRaw(Filler(1000));
+        EXPECT_TRUE(flood.WaitClosed(5s));
+        TestClient modest;
+        ASSERT_TRUE(modest.Connect(server.FilePort()));
+        for (int i = 0; i < 2; ++i) modest.SendRaw(Filler(1000));
+        EXPECT_FALSE(modest.WaitClosed(200ms)) << "within the budget";
+        ASSERT_TRUE(modest.SendLogin("1234567", "bob", "bobpass"));
+        auto reply = modest.Receive();
+        ASSERT_TRUE(reply);
+        EXPECT_TRUE(reply->Is(Primary::Login, Secondary::Response, net::login::kLoginOK));
     }
 }
 

@@ -215,6 +215,23 @@ TEST(StoreStartTest, CorruptJsonFolderStopsStartUpUntilMended) {
     EXPECT_EQ(store.FindNetwork("1234567")->accounts.size(), 2u);
 }
 
+TEST(StoreStartTest, TwoStoresInOneProcessKeepToTheirOwnDatabases) {
+    testsupport::TempDir one, two;
+    Store first(QString::fromStdString(one.path()));
+    Store second(QString::fromStdString(two.path()));
+    QString error;
+    ASSERT_TRUE(first.Load(&error) && second.Load(&error)) << error.toStdString();
+    Network n;
+    n.number = "1234567";
+    ASSERT_TRUE(first.AddNetwork(n));
+    n.number = "7654321";
+    ASSERT_TRUE(second.AddNetwork(n));
+    EXPECT_EQ(Sql(first, "SELECT number FROM networks").toString(), "1234567");
+    EXPECT_EQ(Sql(second, "SELECT number FROM networks").toString(), "7654321");
+    first.Close();
+    EXPECT_EQ(Sql(second, "SELECT COUNT(*) FROM networks").toInt(), 1);
+}
+
 TEST(StoreStartTest, DamagedOrNewerDatabaseStopsStartUp) {
     testsupport::TempDir dir;
     const QString data = QString::fromStdString(dir.path());
