@@ -12,8 +12,10 @@
 #include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <QVariant>
 #include <map>
+#include <unistd.h>
 
 namespace localnet {
 
@@ -310,10 +312,27 @@ bool Store::Open(QString* error) {
         if (error) *error = "the SQLite driver of Qt SQL (QSQLITE) is not installed";
         return false;
     }
-    db.setDatabaseName(path);
     // SQLite: wait briefly for a lock held by another reader of the file (a
     // backup, an inspection) instead of failing the request at once.
-    db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=2000");
+    QString options = "QSQLITE_BUSY_TIMEOUT=2000";
+    const bool folderWritable = ::access(QFile::encodeName(dataDir_).constData(), W_OK) == 0;
+    const bool exists = QFileInfo::exists(path);
+    if (!folderWritable && !exists) {
+        if (error) *error = QString("cannot create the database %1: the data folder is read-only").arg(path);
+        return false;
+    }
+    // In a read-only folder SQLite cannot make the files its log needs; with
+    // no log left behind the file is complete, and we serve it as it is:
+    // every change is refused, as a read-only database refuses it.
+    readOnly_ = !folderWritable && !QFileInfo::exists(path + "-wal");
+    if (readOnly_) {
+        db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + "?immutable=1");
+        options += ";QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI";
+        Note(QString("the data folder %1 is read-only: changes will be refused").arg(dataDir_));
+    } else {
+        db.setDatabaseName(path);
+    }
+    db.setConnectOptions(options);
     if (!db.open()) {
         if (error) *error = QString("cannot open the database %1: %2").arg(path, db.lastError().text());
         return false;
@@ -349,6 +368,17 @@ bool Store::Open(QString* error) {
     if (!Run(db, "PRAGMA foreign_keys = ON", &why)) {
         if (error) *error = QString("cannot turn on foreign keys in %1: %2").arg(path, why);
         return false;
+    }
+    if (readOnly_) {
+        if (version < kSchemaVersion) {
+            if (error)
+                *error = QString("the database %1 needs schema version %2, but its folder is "
+                                 "read-only")
+                             .arg(path)
+                             .arg(kSchemaVersion);
+            return false;
+        }
+        return true;
     }
     const QVariant mode = Scalar(db, "PRAGMA journal_mode = WAL", &why);
     if (mode.toString().compare("wal", Qt::CaseInsensitive) != 0) {

@@ -136,6 +136,7 @@ class Store {
     std::vector<std::unique_ptr<Network>> networks_;
     std::function<void(const QString&)> log_;
     QString lastError_;
+    bool readOnly_ = false;
 };
 
 }  // namespace localnet

@@ -356,6 +356,10 @@ class TinyDisk {
         if (mounted_) ::umount2(path_.toLocal8Bit().constData(), MNT_DETACH);
     }
     bool Mounted() const { return mounted_; }
+    bool Remount(bool readOnly) const {
+        return ::mount(nullptr, path_.toLocal8Bit().constData(), nullptr,
+                       MS_REMOUNT | (readOnly ? MS_RDONLY : 0), "size=2m") == 0;
+    }
     // Writes until the disk is full; returns the filler's path.
     QString Fill() const {
         const QString filler = path_ + "/filler";
@@ -390,6 +394,27 @@ TEST_F(StoreTest, FullDiskRefusesTheChangeAndTheServerGoesOn) {
     ASSERT_TRUE(server.Restart());
     EXPECT_TRUE(GetStore().FindNetwork("1234567")->FindAccount("dora"));
     server.Stop();
+}
+
+TEST_F(StoreTest, ReadOnlyFolderServesLoginsAndRefusesChanges) {
+    TinyDisk disk(QString::fromStdString(server.DataDir()) + "/disk");
+    if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a small file system here";
+    server.Options().dataDir = QString::fromStdString(server.DataDir()) + "/disk/localnet";
+    server.Options().seedDemo = true;
+    ASSERT_TRUE(server.Start());
+    server.Stop();
+    ASSERT_TRUE(disk.Remount(true));
+    server.Options().seedDemo = false;
+    ASSERT_TRUE(server.Start());
+    TestClient alice;
+    EXPECT_TRUE(alice.Login(server.NetworkPort(), "1234567", "alice", "alicepass"));
+    EXPECT_EQ(CreateAccount(server.NetworkPort(), "dora", "id-dora"),
+              net::account::kCreateFailed);
+    EXPECT_FALSE(GetStore().FindNetwork("1234567")->FindAccount("dora"));
+    TestClient bob;
+    EXPECT_TRUE(bob.Login(server.FilePort(), "1234567", "bob", "bobpass"));
+    server.Stop();
+    ASSERT_TRUE(disk.Remount(false));
 }
 
 // ---------------------------------------------------------------------------
