@@ -1,11 +1,11 @@
 // zorvic-localnet: the directory, network and file servers of a local zorvic
 // network in one process.
 
+#include <sys/resource.h>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <cstdio>
-#include <sys/resource.h>
 
 #include "server/core/LocalNetwork.h"
 
@@ -58,8 +58,8 @@ int main(int argc, char** argv) {
     parser.addOption({"data", "Folder that keeps the network's state.", "DIR", "localnet-data"});
     parser.addOption(
         {"host", "Address clients are told to use for the servers.", "ADDR", "127.0.0.1"});
-    parser.addOption({"listen", "Address to listen on (default: loopback only).", "ADDR",
-                      "127.0.0.1"});
+    parser.addOption(
+        {"listen", "Address to listen on (default: loopback only).", "ADDR", "127.0.0.1"});
     parser.addOption(
         {"ports", "Directory, network and file server ports.", "DIR,NET,FILE", "7000,9257,9357"});
     parser.addOption({"seed", "Create the named sample data on first start (demo).", "NAME"});
@@ -68,12 +68,12 @@ int main(int argc, char** argv) {
         {"idle-timeout", "Seconds without a whole message before a client is dropped.", "S", "60"});
     parser.addOption(
         {"login-deadline", "Seconds a connection has to log in before it is dropped.", "S", "30"});
-    parser.addOption({"pre-login-bytes", "Bytes a connection may send before it has logged in.",
-                      "N", "262144"});
-    parser.addOption({"max-connections", "Connections in all; more are closed at once.", "N",
-                      "1000"});
-    parser.addOption({"max-per-address", "Connections from one address; more are closed at once.",
-                      "N", "64"});
+    parser.addOption(
+        {"pre-login-bytes", "Bytes a connection may send before it has logged in.", "N", "262144"});
+    parser.addOption(
+        {"max-connections", "Connections in all; more are closed at once.", "N", "1000"});
+    parser.addOption(
+        {"max-per-address", "Connections from one address; more are closed at once.", "N", "64"});
     parser.addOption({"quiet", "Do not log connection events."});
     parser.process(app);
 

@@ -1,12 +1,12 @@
 #include "server/core/Listener.h"
 
-#include <QSocketNotifier>
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QSocketNotifier>
+#include <cerrno>
+#include <cstring>
 
 namespace localnet {
 

@@ -1,13 +1,13 @@
 #include "server/core/LocalNetwork.h"
 
-#include <QDateTime>
-#include <QTcpSocket>
-#include <algorithm>
-#include <cstdio>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QDateTime>
+#include <QTcpSocket>
+#include <algorithm>
+#include <cstdio>
 
 #include "server/core/ClientSession.h"
 #include "server/core/Listener.h"

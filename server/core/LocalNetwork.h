@@ -87,8 +87,7 @@ class LocalNetwork : public QObject {
                   const net::MessageBuffer& message);
 
   private:
-    bool Listen(std::unique_ptr<Listener>& listener, quint16 port, ServerKind kind,
-                QString* error);
+    bool Listen(std::unique_ptr<Listener>& listener, quint16 port, ServerKind kind, QString* error);
     void Accept(int descriptor, const QHostAddress& peer, ServerKind kind);
 
     ServerOptions options_;

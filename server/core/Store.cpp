@@ -1,5 +1,6 @@
 #include "server/core/Store.h"
 
+#include <unistd.h>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
@@ -15,7 +16,6 @@
 #include <QUrl>
 #include <QVariant>
 #include <map>
-#include <unistd.h>
 
 namespace localnet {
 
@@ -207,8 +207,7 @@ bool Network::IdentityBanned(const QString& identity) const {
 
 Store::Store(QString dataDir) : dataDir_(QDir(dataDir).absolutePath()) {
     // One connection name per store: two local networks may share a process.
-    connectionName_ =
-        QString("localnet-store-%1").arg(reinterpret_cast<quintptr>(this), 0, 16);
+    connectionName_ = QString("localnet-store-%1").arg(reinterpret_cast<quintptr>(this), 0, 16);
 }
 
 Store::~Store() {
@@ -318,7 +317,9 @@ bool Store::Open(QString* error) {
     const bool folderWritable = ::access(QFile::encodeName(dataDir_).constData(), W_OK) == 0;
     const bool exists = QFileInfo::exists(path);
     if (!folderWritable && !exists) {
-        if (error) *error = QString("cannot create the database %1: the data folder is read-only").arg(path);
+        if (error)
+            *error =
+                QString("cannot create the database %1: the data folder is read-only").arg(path);
         return false;
     }
     // In a read-only folder SQLite cannot make the files its log needs; with
@@ -334,15 +335,17 @@ bool Store::Open(QString* error) {
     }
     db.setConnectOptions(options);
     if (!db.open()) {
-        if (error) *error = QString("cannot open the database %1: %2").arg(path, db.lastError().text());
+        if (error)
+            *error = QString("cannot open the database %1: %2").arg(path, db.lastError().text());
         return false;
     }
 
     // The SQLite-specific part of opening: the schema version lives in the
     // file header (user_version), the file's own check finds damage, and
     // write-ahead logging lets a crash lose at most the transaction under way.
-    const QString corrupt = "the database %1 is corrupt or not a database (%2); move it away to "
-                            "start afresh, or put back a backup";
+    const QString corrupt =
+        "the database %1 is corrupt or not a database (%2); move it away to "
+        "start afresh, or put back a backup";
     QString why;
     const QVariant versionValue = Scalar(db, "PRAGMA user_version", &why);
     bool isNumber = false;
@@ -353,8 +356,9 @@ bool Store::Open(QString* error) {
     }
     if (version > kSchemaVersion) {
         if (error)
-            *error = QString("the database %1 has schema version %2, newer than this "
-                             "zorvic-localnet knows (%3); run a newer zorvic-localnet")
+            *error = QString(
+                         "the database %1 has schema version %2, newer than this "
+                         "zorvic-localnet knows (%3); run a newer zorvic-localnet")
                          .arg(path)
                          .arg(version)
                          .arg(kSchemaVersion);
@@ -372,8 +376,9 @@ bool Store::Open(QString* error) {
     if (readOnly_) {
         if (version < kSchemaVersion) {
             if (error)
-                *error = QString("the database %1 needs schema version %2, but its folder is "
-                                 "read-only")
+                *error = QString(
+                             "the database %1 needs schema version %2, but its folder is "
+                             "read-only")
                              .arg(path)
                              .arg(kSchemaVersion);
             return false;
@@ -555,8 +560,9 @@ bool Store::ReadAll(QString* error) {
 
 bool Store::InsertNetwork(const Network& n) {
     QSqlQuery q(Database());
-    q.prepare("INSERT INTO networks (number, name, flags, creation_code, account_limit, "
-              "accounts_per_identity) VALUES (?, ?, ?, ?, ?, ?)");
+    q.prepare(
+        "INSERT INTO networks (number, name, flags, creation_code, account_limit, "
+        "accounts_per_identity) VALUES (?, ?, ?, ?, ?, ?)");
     q.addBindValue(Text(n.number));
     q.addBindValue(Text(n.name));
     q.addBindValue(n.flags);
@@ -580,9 +586,10 @@ bool Store::InsertAccount(const QString& number, const Account& a) {
         seq = next.value(0).toLongLong();
     }
     QSqlQuery q(db);
-    q.prepare("INSERT INTO accounts (network, username_key, seq, username, full_name, "
-              "password_salt, password_hash, admin, root, banned, created, last_login, identity) "
-              "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    q.prepare(
+        "INSERT INTO accounts (network, username_key, seq, username, full_name, "
+        "password_salt, password_hash, admin, root, banned, created, last_login, identity) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     q.addBindValue(Text(number));
     q.addBindValue(Text(UsernameKey(a.username)));
     q.addBindValue(seq);
@@ -664,9 +671,10 @@ bool Store::UpdateAccount(Network& network, const QString& username,
         return false;
     }
     QSqlQuery q(Database());
-    q.prepare("UPDATE accounts SET username_key = ?, username = ?, full_name = ?, "
-              "password_salt = ?, password_hash = ?, admin = ?, root = ?, banned = ?, "
-              "created = ?, last_login = ?, identity = ? WHERE network = ? AND username_key = ?");
+    q.prepare(
+        "UPDATE accounts SET username_key = ?, username = ?, full_name = ?, "
+        "password_salt = ?, password_hash = ?, admin = ?, root = ?, banned = ?, "
+        "created = ?, last_login = ?, identity = ? WHERE network = ? AND username_key = ?");
     q.addBindValue(Text(UsernameKey(changed.username)));
     q.addBindValue(Text(changed.username));
     q.addBindValue(Text(changed.fullName));
@@ -705,8 +713,9 @@ bool Store::UpdateNetwork(Network& network, const std::function<void(Network&)>&
         return false;
     }
     QSqlQuery q(Database());
-    q.prepare("UPDATE networks SET name = ?, flags = ?, creation_code = ?, account_limit = ?, "
-              "accounts_per_identity = ? WHERE number = ?");
+    q.prepare(
+        "UPDATE networks SET name = ?, flags = ?, creation_code = ?, account_limit = ?, "
+        "accounts_per_identity = ? WHERE number = ?");
     q.addBindValue(Text(changed.name));
     q.addBindValue(changed.flags);
     q.addBindValue(Text(changed.creationCode));

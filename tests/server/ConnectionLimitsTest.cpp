@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <filesystem>
 
 #include "TestClient.h"
 #include "server/core/ClientSession.h"
@@ -101,8 +101,8 @@ TEST_F(ConnectionLimitsTest, EveryConnectionSendsWithoutDelay) {
     for (localnet::ClientSession* s : server.Network().Sessions()) {
         int on = 0;
         socklen_t length = sizeof on;
-        ASSERT_EQ(getsockopt(static_cast<int>(s->SocketDescriptor()), IPPROTO_TCP, TCP_NODELAY,
-                             &on, &length),
+        ASSERT_EQ(getsockopt(static_cast<int>(s->SocketDescriptor()), IPPROTO_TCP, TCP_NODELAY, &on,
+                             &length),
                   0);
         EXPECT_NE(on, 0) << localnet::ServerName(s->Kind());
     }
@@ -180,8 +180,8 @@ TEST_F(ConnectionLimitsTest, RunningOutOfDescriptorsPausesAcceptingUntilOneIsFre
         // Two connections end: accepting goes on (the connection that was
         // waiting is taken), and a login succeeds, still under the low limit.
         clients.erase(clients.begin(), clients.begin() + 2);
-        ASSERT_TRUE(SpinUntil(
-            [&] { return !listener.Paused() && SessionCount() <= accepted - 2; }, 5s));
+        ASSERT_TRUE(
+            SpinUntil([&] { return !listener.Paused() && SessionCount() <= accepted - 2; }, 5s));
         TestClient late;
         EXPECT_TRUE(late.Login(port, "1234567", "alice", "alicepass"));
         clients.clear();

@@ -219,8 +219,7 @@ TEST_F(LoginTest, LoginAndCreationTakeTheSameIdentities) {
         create.SendRaw(QByteArray(reinterpret_cast<const char*>(m->data), m->remaining));
         auto reply = create.Receive();
         ASSERT_TRUE(reply);
-        EXPECT_EQ(reply->code,
-                  c.accepted ? net::account::kCreated : net::account::kUndecodable);
+        EXPECT_EQ(reply->code, c.accepted ? net::account::kCreated : net::account::kUndecodable);
     }
 }
 

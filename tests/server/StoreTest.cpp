@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -17,7 +18,6 @@
 #include <QSqlQuery>
 #include <QVariant>
 #include <cstdio>
-#include <sys/mount.h>
 
 #include "TestClient.h"
 #include "server/core/Store.h"
@@ -60,8 +60,7 @@ QJsonObject JsonAccount(const QString& username, const QString& password, bool a
 bool WriteJson(const QString& path, const QJsonObject& root) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    return file.open(QIODevice::WriteOnly) &&
-           file.write(QJsonDocument(root).toJson()) > 0;
+    return file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(root).toJson()) > 0;
 }
 
 void WriteFirstFormat(const QString& dir) {
@@ -87,14 +86,14 @@ void WriteFirstFormat(const QString& dir) {
                           QJsonObject{{"networks", QJsonArray{demo, members, invalid}}}));
     ASSERT_TRUE(WriteJson(
         dir + "/networks/1234567/accounts.json",
-        QJsonObject{{"accounts",
-                     QJsonArray{
-                         JsonAccount("alice", "alicepass", false, false, false, 1600000000,
-                                     1700000000, "id-alice"),
-                         JsonAccount("root", "rootpass", true, true, false, 1600000001, -1, ""),
-                         // A second alice: the old reader kept the first.
-                         JsonAccount("Alice", "other", false, false, false, 1, 1, "id-x"),
-                     }}}));
+        QJsonObject{
+            {"accounts", QJsonArray{
+                             JsonAccount("alice", "alicepass", false, false, false, 1600000000,
+                                         1700000000, "id-alice"),
+                             JsonAccount("root", "rootpass", true, true, false, 1600000001, -1, ""),
+                             // A second alice: the old reader kept the first.
+                             JsonAccount("Alice", "other", false, false, false, 1, 1, "id-x"),
+                         }}}));
     ASSERT_TRUE(WriteJson(
         dir + "/networks/7654321/accounts.json",
         QJsonObject{{"accounts", QJsonArray{JsonAccount("bob", "bobpass", false, false, true,
@@ -165,8 +164,8 @@ TEST_F(StoreTest, JsonFolderIsImportedOnceAndKeptAsBackup) {
     bob.SendLogin("7654321", "bob", "bobpass");
     auto refused = bob.Receive();
     ASSERT_TRUE(refused);
-    EXPECT_TRUE(refused->Is(Primary::Control, Secondary::Notification,
-                            net::control::kNotifyDisconnect));
+    EXPECT_TRUE(
+        refused->Is(Primary::Control, Secondary::Notification, net::control::kNotifyDisconnect));
 
     // The JSON files moved aside, whole.
     EXPECT_FALSE(QFile::exists(Data() + "/networks.json"));
@@ -349,8 +348,7 @@ class TinyDisk {
   public:
     explicit TinyDisk(const QString& path) : path_(path) {
         QDir().mkpath(path_);
-        mounted_ = ::mount("tmpfs", path_.toLocal8Bit().constData(), "tmpfs", 0,
-                           "size=2m") == 0;
+        mounted_ = ::mount("tmpfs", path_.toLocal8Bit().constData(), "tmpfs", 0, "size=2m") == 0;
     }
     ~TinyDisk() {
         if (mounted_) ::umount2(path_.toLocal8Bit().constData(), MNT_DETACH);
@@ -383,8 +381,7 @@ TEST_F(StoreTest, FullDiskRefusesTheChangeAndTheServerGoesOn) {
     server.Options().seedDemo = true;
     ASSERT_TRUE(server.Start());
     const QString filler = disk.Fill();
-    EXPECT_EQ(CreateAccount(server.NetworkPort(), "dora", "id-dora"),
-              net::account::kCreateFailed);
+    EXPECT_EQ(CreateAccount(server.NetworkPort(), "dora", "id-dora"), net::account::kCreateFailed);
     Network& demo = *GetStore().FindNetwork("1234567");
     EXPECT_FALSE(demo.FindAccount("dora"));
     TestClient bob;
@@ -408,8 +405,7 @@ TEST_F(StoreTest, ReadOnlyFolderServesLoginsAndRefusesChanges) {
     ASSERT_TRUE(server.Start());
     TestClient alice;
     EXPECT_TRUE(alice.Login(server.NetworkPort(), "1234567", "alice", "alicepass"));
-    EXPECT_EQ(CreateAccount(server.NetworkPort(), "dora", "id-dora"),
-              net::account::kCreateFailed);
+    EXPECT_EQ(CreateAccount(server.NetworkPort(), "dora", "id-dora"), net::account::kCreateFailed);
     EXPECT_FALSE(GetStore().FindNetwork("1234567")->FindAccount("dora"));
     TestClient bob;
     EXPECT_TRUE(bob.Login(server.FilePort(), "1234567", "bob", "bobpass"));
