@@ -33,8 +33,8 @@
 
 #include "net/Client.h"
 #include "net/Transfers.h"
-#include "server/LocalNetwork.h"
-#include "server/TransferEngine.h"
+#include "server/core/LocalNetwork.h"
+#include "server/core/TransferEngine.h"
 
 namespace {
 

@@ -1,12 +1,13 @@
 // zorvic-localnet: the directory, network and file servers of a local zorvic
 // network in one process.
 
+#include <sys/resource.h>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <cstdio>
 
-#include "server/LocalNetwork.h"
+#include "server/core/LocalNetwork.h"
 
 namespace {
 
@@ -28,6 +29,22 @@ int Fail(const QString& message) {
     return 2;
 }
 
+// A positive whole number of at most `max`, or -1.
+long long Positive(const QString& text, long long max) {
+    bool ok = false;
+    const long long value = text.toLongLong(&ok);
+    return ok && value > 0 && value <= max ? value : -1;
+}
+
+// Every connection costs a descriptor: take all the system allows this
+// process rather than the customary 1024.
+void RaiseDescriptorLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return;
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -41,12 +58,22 @@ int main(int argc, char** argv) {
     parser.addOption({"data", "Folder that keeps the network's state.", "DIR", "localnet-data"});
     parser.addOption(
         {"host", "Address clients are told to use for the servers.", "ADDR", "127.0.0.1"});
-    parser.addOption({"listen", "Address to listen on (default: all).", "ADDR"});
+    parser.addOption(
+        {"listen", "Address to listen on (default: loopback only).", "ADDR", "127.0.0.1"});
     parser.addOption(
         {"ports", "Directory, network and file server ports.", "DIR,NET,FILE", "7000,9257,9357"});
     parser.addOption({"seed", "Create the named sample data on first start (demo).", "NAME"});
     parser.addOption({"min-client-version", "Oldest client version allowed to log in.", "N", "2"});
-    parser.addOption({"idle-timeout", "Seconds of silence before a client is dropped.", "S", "60"});
+    parser.addOption(
+        {"idle-timeout", "Seconds without a whole message before a client is dropped.", "S", "60"});
+    parser.addOption(
+        {"login-deadline", "Seconds a connection has to log in before it is dropped.", "S", "30"});
+    parser.addOption(
+        {"pre-login-bytes", "Bytes a connection may send before it has logged in.", "N", "262144"});
+    parser.addOption(
+        {"max-connections", "Connections in all; more are closed at once.", "N", "1000"});
+    parser.addOption(
+        {"max-per-address", "Connections from one address; more are closed at once.", "N", "64"});
     parser.addOption({"quiet", "Do not log connection events."});
     parser.process(app);
 
@@ -55,7 +82,7 @@ int main(int argc, char** argv) {
     options.host = parser.value("host");
     if (options.host.isEmpty() || options.host.toUtf8().size() > 255)
         return Fail("--host must be 1 to 255 characters");
-    if (parser.isSet("listen") && !options.listenAddress.setAddress(parser.value("listen")))
+    if (!options.listenAddress.setAddress(parser.value("listen")))
         return Fail("--listen needs an IP address");
     if (!ParsePorts(parser.value("ports"), options))
         return Fail("--ports needs three port numbers, e.g. 7000,9257,9357");
@@ -66,11 +93,25 @@ int main(int argc, char** argv) {
     bool ok = false;
     options.minClientVersion = parser.value("min-client-version").toInt(&ok);
     if (!ok) return Fail("--min-client-version needs a number");
-    const int idle = parser.value("idle-timeout").toInt(&ok);
-    if (!ok || idle <= 0) return Fail("--idle-timeout needs a positive number of seconds");
+    constexpr long long kDay = 24 * 3600;
+    const long long idle = Positive(parser.value("idle-timeout"), kDay);
+    if (idle < 0) return Fail("--idle-timeout needs a positive number of seconds");
     options.idleTimeout = std::chrono::seconds(idle);
+    const long long deadline = Positive(parser.value("login-deadline"), kDay);
+    if (deadline < 0) return Fail("--login-deadline needs a positive number of seconds");
+    options.loginDeadline = std::chrono::seconds(deadline);
+    const long long budget = Positive(parser.value("pre-login-bytes"), 1LL << 30);
+    if (budget < 0) return Fail("--pre-login-bytes needs a positive number");
+    options.preLoginByteBudget = budget;
+    const long long total = Positive(parser.value("max-connections"), 1000000);
+    if (total < 0) return Fail("--max-connections needs a positive number");
+    options.maxConnections = static_cast<int>(total);
+    const long long perAddress = Positive(parser.value("max-per-address"), 1000000);
+    if (perAddress < 0) return Fail("--max-per-address needs a positive number");
+    options.maxPerAddress = static_cast<int>(perAddress);
     options.quiet = parser.isSet("quiet");
 
+    RaiseDescriptorLimit();
     localnet::LocalNetwork network(options);
     QString error;
     if (!network.Start(&error)) return Fail(error);

@@ -2,7 +2,7 @@
 // response by its real cause, and the account's life afterwards.
 
 #include <gtest/gtest.h>
-#include <QDir>
+#include <QSqlQuery>
 
 #include "TestClient.h"
 #include "support/qt/LocalNetworkFixture.h"
@@ -28,7 +28,7 @@ class AccountTest : public ::testing::Test {
     };
 
     // Sends one creation request on a fresh connection; -1 when no account
-    // response came.
+    // response came. The server closes the connection after its answer.
     int32_t Create(const Form& form) {
         TestClient client;
         if (!client.Connect(server.NetworkPort())) return -1;
@@ -40,6 +40,7 @@ class AccountTest : public ::testing::Test {
         if (!reply || reply->header.nDescPrimary != +Primary::Account ||
             reply->header.nDescSecondary != +Secondary::Response)
             return -1;
+        EXPECT_TRUE(client.WaitClosed()) << "answered creation connection left open";
         return reply->code;
     }
 
@@ -145,14 +146,15 @@ TEST_F(AccountTest, LimitsAndBansRefuseCreation) {
 }
 
 TEST_F(AccountTest, FailedWriteIsReportedAndLeavesNoAccount) {
-    // A folder where the accounts file belongs makes the write fail.
-    const QString accounts =
-        QString::fromStdString(server.DataDir()) + "/localnet/networks/1234567/accounts.json";
-    ASSERT_TRUE(QFile::remove(accounts));
-    ASSERT_TRUE(QDir().mkpath(accounts + "/blocked"));
+    // The database refuses every change, as a read-only one does.
+    auto& store = server.Network().GetStore();
+    ASSERT_TRUE(QSqlQuery(store.Database()).exec("PRAGMA query_only = ON"));
     Form form;
     EXPECT_EQ(Create(form), account::kCreateFailed);
     EXPECT_EQ(NetworkOf("1234567").FindAccount("dora"), nullptr);
+    // Once writable again the same request goes through.
+    ASSERT_TRUE(QSqlQuery(store.Database()).exec("PRAGMA query_only = OFF"));
+    EXPECT_EQ(Create(form), account::kCreated);
 }
 
 TEST_F(AccountTest, EnvelopeAroundAnythingElseIsIgnored) {
@@ -169,7 +171,9 @@ TEST_F(AccountTest, EnvelopeAroundAnythingElseIsIgnored) {
     auto reply = client.Receive();
     ASSERT_TRUE(reply);
     EXPECT_TRUE(reply->Is(Primary::Account, Secondary::Response, account::kUndecodable));
-    EXPECT_TRUE(client.Connected());
+    // The foreign envelope got no answer; the creation's answer ends the connection.
+    EXPECT_FALSE(client.Receive(std::chrono::milliseconds(100)));
+    EXPECT_TRUE(client.WaitClosed());
 }
 
 TEST_F(AccountTest, AccountsSurviveARestart) {

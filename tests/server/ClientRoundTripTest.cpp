@@ -32,8 +32,8 @@
 #include "net/Protocol.h"
 #include "net/Transfers.h"
 #include "net/UiDispatcher.h"
-#include "server/ClientSession.h"
-#include "server/TransferEngine.h"
+#include "server/core/ClientSession.h"
+#include "server/core/TransferEngine.h"
 #include "support/TempDir.h"
 #include "support/qt/LocalNetworkFixture.h"
 

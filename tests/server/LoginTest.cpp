@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "TestClient.h"
+#include "server/core/Fields.h"
 #include "support/qt/LocalNetworkFixture.h"
 
 namespace servertest {
@@ -180,6 +181,46 @@ TEST_F(LoginTest, SilentClientsAreDroppedButKeepAlivesKeepThemIn) {
         return !silent.Connected();
     }));
     EXPECT_TRUE(talker.Connected());
+}
+
+TEST_F(LoginTest, LoginAndCreationTakeTheSameIdentities) {
+    // Whatever one of the two refuses, the other refuses too: 1..254 bytes,
+    // not blank.
+    struct Case {
+        std::string identity;
+        bool accepted;
+    } cases[] = {
+        {"", false},
+        {"   ", false},
+        {"\t\r\n", false},
+        {"x", true},
+        {" padded ", true},
+        {std::string(localnet::kMaxIdentity, 'a'), true},
+        {std::string(localnet::kMaxIdentity + 1, 'a'), false},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE("identity of " + std::to_string(c.identity.size()) + " bytes");
+        TestClient login;
+        ASSERT_TRUE(login.Connect(server.NetworkPort()));
+        login.SendLogin("1234567", "alice", "alicepass", 2, c.identity);
+        if (c.accepted) {
+            auto reply = login.Receive();
+            ASSERT_TRUE(reply);
+            EXPECT_TRUE(reply->Is(Primary::Login, Secondary::Response, net::login::kLoginOK));
+        } else {
+            ExpectRefusal(login, net::disconnect::kRefused);
+        }
+
+        TestClient create;
+        ASSERT_TRUE(create.Connect(server.NetworkPort()));
+        const std::string username = "ident" + std::to_string(n++);
+        auto m = CreationEnvelope("1234567", "Ida Ident", username, "pass", c.identity, "none");
+        create.SendRaw(QByteArray(reinterpret_cast<const char*>(m->data), m->remaining));
+        auto reply = create.Receive();
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->code, c.accepted ? net::account::kCreated : net::account::kUndecodable);
+    }
 }
 
 }  // namespace

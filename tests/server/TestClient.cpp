@@ -11,7 +11,12 @@ using testsupport::SpinUntil;
 TestClient::TestClient() : socket_(std::make_unique<QTcpSocket>()) {
     QObject::connect(socket_.get(), &QTcpSocket::readyRead,
                      [this] { inbox_.append(socket_->readAll()); });
+    QObject::connect(socket_.get(), &QTcpSocket::connected, [this] { connected_ = true; });
     QObject::connect(socket_.get(), &QTcpSocket::disconnected, [this] { closed_ = true; });
+    QObject::connect(socket_.get(), &QTcpSocket::errorOccurred, [this] {
+        failed_ = true;
+        if (socket_->state() == QAbstractSocket::UnconnectedState) closed_ = true;
+    });
 }
 
 TestClient::~TestClient() {
@@ -20,9 +25,12 @@ TestClient::~TestClient() {
     socket_->abort();
 }
 
-bool TestClient::Connect(quint16 port) {
+bool TestClient::Connect(quint16 port, const QHostAddress& from) {
+    if (!from.isNull() && !socket_->bind(from)) return false;
     socket_->connectToHost(QHostAddress::LocalHost, port);
-    return SpinUntil([this] { return socket_->state() == QAbstractSocket::ConnectedState; });
+    // A server may close at once; the connection was made all the same.
+    SpinUntil([this] { return connected_ || failed_; });
+    return connected_;
 }
 
 bool TestClient::Send(net::MessageWriter& writer, net::Primary primary, net::Secondary secondary) {

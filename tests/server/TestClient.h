@@ -35,7 +35,9 @@ class TestClient {
     TestClient(const TestClient&) = delete;
     TestClient& operator=(const TestClient&) = delete;
 
-    bool Connect(quint16 port);
+    // Connects to the port on 127.0.0.1, from `from` when given (any address
+    // of 127.0.0.0/8 works); false at once when the socket fails.
+    bool Connect(quint16 port, const QHostAddress& from = QHostAddress());
     bool Send(net::MessageWriter& writer, net::Primary primary,
               net::Secondary secondary = net::Secondary::Message);
     bool SendRaw(const QByteArray& bytes);
@@ -60,6 +62,8 @@ class TestClient {
     std::unique_ptr<QTcpSocket> socket_;
     QByteArray inbox_;
     bool closed_ = false;
+    bool failed_ = false;
+    bool connected_ = false;
 };
 
 // The account creation request in its envelope.

@@ -10,7 +10,7 @@
 #include <random>
 
 #include "TestClient.h"
-#include "server/TransferEngine.h"
+#include "server/core/TransferEngine.h"
 #include "support/qt/LocalNetworkFixture.h"
 
 namespace servertest {
@@ -220,6 +220,33 @@ TEST_F(TransferTest, RefusalsNameTheSlot) {
     auto refusal = m->Reader();
     EXPECT_TRUE(refusal.Str(1, 512, details));
     EXPECT_EQ(details, "Page too large");
+}
+
+TEST_F(TransferTest, PollUploadGoAheadAlwaysCarriesItsInteger) {
+    // Upload code 2 is the poll slot, 6: its go-ahead is 48 bytes, with the
+    // handler's integer or 0 when the handler sets none.
+    std::optional<int32_t> extra;
+    server.Network().Transfers().RegisterUpload(
+        2, [&](localnet::ClientSession&, int32_t, net::MessageReader&) {
+            auto d = UploadDecision::Accept("test/poll.bin");
+            d.extra = extra;
+            return d;
+        });
+    for (std::optional<int32_t> value : {std::optional<int32_t>(), std::optional<int32_t>(4321)}) {
+        extra = value;
+        net::MessageWriter w(2);
+        w.Int(10);
+        ASSERT_TRUE(client.Send(w, Primary::Upload));
+        auto m = client.Receive();
+        ASSERT_TRUE(m);
+        ASSERT_TRUE(m->Is(Primary::Upload, Secondary::Response, net::upload::kGoAhead));
+        EXPECT_EQ(m->header.nMsgLength, 48);
+        auto f = m->Reader();
+        int32_t slot = -1, kept = -1;
+        ASSERT_TRUE(f.Int(0, 24, slot) && f.Int(0, 9999, kept));
+        EXPECT_EQ(slot, net::transferslot::kPollUploadSlot);
+        EXPECT_EQ(kept, value.value_or(0));
+    }
 }
 
 TEST_F(TransferTest, PollListStartCarriesTheServerClock) {

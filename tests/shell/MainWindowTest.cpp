@@ -15,7 +15,7 @@
 #include "signin/LoginDlg.h"
 #include "shell/MainDlg.h"
 #include "shell/TrayIcon.h"
-#include "server/ClientSession.h"
+#include "server/core/ClientSession.h"
 #include "support/TempDir.h"
 #include "support/qt/LocalNetworkFixture.h"
 #include "support/qt/ScriptedDialogs.h"

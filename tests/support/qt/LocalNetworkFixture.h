@@ -11,7 +11,7 @@
 #include <string>
 
 #include "net/Endpoints.h"
-#include "server/LocalNetwork.h"
+#include "server/core/LocalNetwork.h"
 #include "support/TempDir.h"
 
 namespace testsupport {

@@ -1,8 +1,10 @@
 #pragma once
 
 // One accepted connection on one of the three servers: framing of incoming
-// messages, the idle timeout, sending, and the login it carries. Handlers
-// reach everything else through the owning LocalNetwork.
+// messages, sending, the login it carries, and the limits that keep a hostile
+// peer cheap: it must complete a message every idle period (bytes alone do
+// not count), log in before a deadline, and send only so much before it has.
+// Handlers reach everything else through the owning LocalNetwork.
 
 #include <QObject>
 #include <QString>
@@ -12,7 +14,7 @@
 #include <string_view>
 
 #include "net/MessageBuffer.h"
-#include "server/Router.h"
+#include "server/core/Router.h"
 
 class QTcpSocket;
 
@@ -29,6 +31,10 @@ class ClientSession : public QObject {
     ServerKind Kind() const { return kind_; }
     quint64 Id() const { return id_; }
     QString PeerText() const { return peer_; }
+    // The peer's address as the per-address connection count knows it.
+    const QString& AddressKey() const { return addressKey_; }
+    // The connection's socket (tests check its options).
+    qintptr SocketDescriptor() const;
     LocalNetwork& Owner() { return owner_; }
 
     // Queues a finished message; false when it could not be built or the
@@ -62,14 +68,19 @@ class ClientSession : public QObject {
   private:
     void OnReadyRead();
     void OnDisconnected();
+    // Counts bytes read before the login; false once over the budget.
+    bool WithinBudget(qint64 bytes);
 
     LocalNetwork& owner_;
     ServerKind kind_;
     QTcpSocket* socket_;
     quint64 id_;
     QString peer_;
+    QString addressKey_;
     std::unique_ptr<net::MessageBuffer> receive_;
     QTimer idle_;
+    QTimer loginDeadline_;
+    qint64 preLoginBytes_ = 0;
     bool closing_ = false;
     bool ended_ = false;
     QString number_;

@@ -2,41 +2,53 @@
 
 // The local zorvic network: the directory, network and file servers in one
 // process on one event loop, the store they share, and the services that
-// answer each message family. Each subsystem adds a service that registers
-// its handlers with the router (see the constructor in LocalNetwork.cpp).
+// answer each message family. The services are listed once, in
+// server/Services.cpp; each registers its handlers with the router.
 
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <vector>
 
-#include "server/Router.h"
-#include "server/Store.h"
-
-class QTcpServer;
+#include "server/core/Router.h"
+#include "server/core/Service.h"
+#include "server/core/Store.h"
 
 namespace localnet {
 
 class ClientSession;
+class Listener;
 class TransferEngine;
-class DirectoryService;
-class LoginService;
-class AccountService;
 
 struct ServerOptions {
     QString dataDir;
     // The address clients are told to use for the network and file servers.
     QString host = "127.0.0.1";
-    QHostAddress listenAddress = QHostAddress::Any;
+    // Loopback unless asked otherwise: a demo server is not for the world.
+    QHostAddress listenAddress = QHostAddress::LocalHost;
     // 0 picks a free port.
     quint16 directoryPort = 7000;
     quint16 networkPort = 9257;
     quint16 filePort = 9357;
     bool seedDemo = false;
     int32_t minClientVersion = 2;
+    // A connection that completes no message for this long is dropped.
     std::chrono::milliseconds idleTimeout{60000};
+    // A connection must log in within this time ...
+    std::chrono::milliseconds loginDeadline{30000};
+    // ... and may send at most this many bytes before it has.
+    qint64 preLoginByteBudget = 256 * 1024;
+    // Connections in all, and from one address; further ones are closed at once.
+    int maxConnections = 1000;
+    int maxPerAddress = 64;
+    // Connections the system may hold waiting for us to accept them.
+    int listenBacklog = 1024;
+    // After running out of descriptors, the pause before accepting again
+    // (a closed connection resumes at once).
+    std::chrono::milliseconds acceptBackoff{250};
     bool quiet = false;
 };
 
@@ -59,11 +71,15 @@ class LocalNetwork : public QObject {
     Store& GetStore() { return store_; }
     Router& GetRouter() { return router_; }
     TransferEngine& Transfers() { return *transfers_; }
+    // The listener of one server, or null when not listening (tests).
+    const Listener* ListenerOf(ServerKind kind) const;
 
     // One line on stderr unless quiet.
     void Log(const QString& line) const;
 
     const std::vector<ClientSession*>& Sessions() const { return sessions_; }
+    // Connections turned away at the caps so far.
+    quint64 RefusedConnections() const { return refusedConnections_; }
     // Called by a session whose connection ended.
     void SessionEnded(ClientSession* session);
     // Called by a session for each complete message.
@@ -71,25 +87,29 @@ class LocalNetwork : public QObject {
                   const net::MessageBuffer& message);
 
   private:
-    bool Listen(QTcpServer& server, quint16 port, ServerKind kind, QString* error);
-    void Accept(QTcpServer& server, ServerKind kind);
+    bool Listen(std::unique_ptr<Listener>& listener, quint16 port, ServerKind kind, QString* error);
+    void Accept(int descriptor, const QHostAddress& peer, ServerKind kind);
 
     ServerOptions options_;
     Store store_;
     Router router_;
-    std::unique_ptr<QTcpServer> directory_;
-    std::unique_ptr<QTcpServer> network_;
-    std::unique_ptr<QTcpServer> file_;
+    std::unique_ptr<Listener> directory_;
+    std::unique_ptr<Listener> network_;
+    std::unique_ptr<Listener> file_;
     std::vector<ClientSession*> sessions_;
+    std::map<QString, int> perAddress_;
     quint64 nextSessionId_ = 1;
+    quint64 refusedConnections_ = 0;
+    qint64 lastRefusalLog_ = 0;
 
     std::unique_ptr<TransferEngine> transfers_;
-    std::unique_ptr<DirectoryService> directoryService_;
-    std::unique_ptr<LoginService> loginService_;
-    std::unique_ptr<AccountService> accountService_;
+    std::vector<std::unique_ptr<Service>> services_;
 };
 
 // The demo networks and accounts, added when missing.
 bool SeedDemo(Store& store);
+
+// The key under which connections from one peer address are counted.
+QString AddressKey(const QHostAddress& address);
 
 }  // namespace localnet

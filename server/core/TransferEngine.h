@@ -36,7 +36,7 @@ struct UploadDecision {
     enum class Kind { Accept, Refuse, Ignore };
     Kind kind = Kind::Ignore;
     QString path;                  // Accept: relative to the data folder
-    std::optional<int32_t> extra;  // Accept: the integer after the slot (poll uploads)
+    std::optional<int32_t> extra;  // Accept: the integer after the slot (poll uploads; 0 if unset)
     UploadDone done;               // Accept
     // Refuse: the refusal's code and details; Accept: what to send instead of
     // the go-ahead when the file cannot be created (nothing when unset).

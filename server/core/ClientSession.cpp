@@ -1,9 +1,9 @@
-#include "server/ClientSession.h"
+#include "server/core/ClientSession.h"
 
 #include <QTcpSocket>
 #include <algorithm>
 
-#include "server/LocalNetwork.h"
+#include "server/core/LocalNetwork.h"
 
 namespace localnet {
 
@@ -21,6 +21,7 @@ ClientSession::ClientSession(LocalNetwork& owner, ServerKind kind, QTcpSocket* s
       receive_(std::make_unique<net::MessageBuffer>()) {
     socket_->setParent(this);
     socket_->setReadBufferSize(kReadBufferSize);
+    addressKey_ = localnet::AddressKey(socket_->peerAddress());
     peer_ = QString("%1 #%2 %3:%4")
                 .arg(ServerName(kind))
                 .arg(id)
@@ -36,8 +37,14 @@ ClientSession::ClientSession(LocalNetwork& owner, ServerKind kind, QTcpSocket* s
     idle_.setSingleShot(true);
     idle_.setInterval(owner_.Options().idleTimeout);
     connect(&idle_, &QTimer::timeout, this,
-            [this] { Abort(closing_ ? "closing timed out" : "silent too long"); });
+            [this] { Abort(closing_ ? "closing timed out" : "no whole message for too long"); });
     idle_.start();
+    loginDeadline_.setSingleShot(true);
+    loginDeadline_.setInterval(owner_.Options().loginDeadline);
+    connect(&loginDeadline_, &QTimer::timeout, this, [this] {
+        if (!closing_) Abort("did not log in in time");
+    });
+    loginDeadline_.start();
     owner_.Log(peer_ + " connected");
 }
 
@@ -49,6 +56,17 @@ ClientSession::~ClientSession() {
 void ClientSession::SetLogin(const QString& number, const QString& username) {
     number_ = number;
     username_ = username;
+    if (LoggedIn()) loginDeadline_.stop();
+}
+
+qintptr ClientSession::SocketDescriptor() const {
+    return socket_->socketDescriptor();
+}
+
+bool ClientSession::WithinBudget(qint64 bytes) {
+    if (LoggedIn()) return true;
+    preLoginBytes_ += bytes;
+    return preLoginBytes_ <= owner_.Options().preLoginByteBudget;
 }
 
 bool ClientSession::Send(std::unique_ptr<net::MessageBuffer> message) {
@@ -102,7 +120,6 @@ void ClientSession::OnReadyRead() {
         socket_->readAll();
         return;
     }
-    idle_.start();
     net::MessageBuffer& b = *receive_;
     while (!closing_ && socket_->bytesAvailable() > 0) {
         // Never read past the current message: the next one starts afresh.
@@ -113,6 +130,10 @@ void ClientSession::OnReadyRead() {
         }
         const qint64 got = socket_->read(reinterpret_cast<char*>(b.data) + b.done, want);
         if (got <= 0) break;
+        if (!WithinBudget(got)) {
+            Abort("sent too much before logging in");
+            return;
+        }
         b.done += static_cast<int32_t>(got);
         net::bufHeader header;
         const int status = b.ParseHeader(header);
@@ -124,6 +145,9 @@ void ClientSession::OnReadyRead() {
             if (b.done >= net::kHeaderSize) b.remaining = header.nMsgLength - b.done;
             continue;
         }
+        // Only a whole message counts as a sign of life: a peer that trickles
+        // bytes, or stops half-way, runs out of time all the same.
+        idle_.start();
         owner_.Dispatch(*this, header, b);
         if (ended_) return;
         b.Reset();
@@ -135,6 +159,7 @@ void ClientSession::OnDisconnected() {
     ended_ = true;
     closing_ = true;
     idle_.stop();
+    loginDeadline_.stop();
     owner_.Log(peer_ + " disconnected");
     emit Closed();
     owner_.SessionEnded(this);

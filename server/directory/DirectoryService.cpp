@@ -1,7 +1,7 @@
-#include "server/DirectoryService.h"
+#include "server/directory/DirectoryService.h"
 
-#include "server/ClientSession.h"
-#include "server/LocalNetwork.h"
+#include "server/core/ClientSession.h"
+#include "server/core/LocalNetwork.h"
 
 namespace localnet {
 

@@ -1,10 +1,11 @@
-#include "server/AccountService.h"
+#include "server/account/AccountService.h"
 
 #include <QDateTime>
 #include <QString>
 
-#include "server/ClientSession.h"
-#include "server/LocalNetwork.h"
+#include "server/core/ClientSession.h"
+#include "server/core/Fields.h"
+#include "server/core/LocalNetwork.h"
 
 namespace localnet {
 
@@ -52,10 +53,12 @@ AccountService::AccountService(LocalNetwork& network) : network_(network) {
             // a matter for its own response, not a decode failure.
             if (f.Str(1, 26, request.number) && f.Str(1, 255, request.fullName) &&
                 f.Str(0, 255, request.username) && f.Str(0, 255, request.password) &&
-                f.Str(1, 254, request.identity) && f.Str(0, 255, request.creationCode))
+                f.Str(kMinIdentity, kMaxIdentity, request.identity) &&
+                f.Str(0, 255, request.creationCode))
                 code = Create(request);
             net::MessageWriter w(code);
             session.Send(w, net::Primary::Account);
+            session.CloseAfterFlush();
             network_.Log(QString("%1 account creation %2 on %3: response %4")
                              .arg(session.PeerText(), QString::fromStdString(request.username),
                                   QString::fromStdString(request.number))
@@ -69,7 +72,7 @@ int32_t AccountService::Create(const AccountRequest& request) {
     Store& store = network_.GetStore();
     Network* network = store.FindNetwork(QString::fromStdString(request.number));
     if (!network) return kUnsupportedNetwork;
-    if (!ValidFullName(request.fullName)) return kUndecodable;
+    if (!ValidFullName(request.fullName) || !ValidIdentity(request.identity)) return kUndecodable;
     if (!ValidCredential(request.username, kMaxUsername)) return kImproperUsername;
     if (!ValidCredential(request.password, kMaxPassword)) return kImproperPassword;
     // Without a code to ask for, the client sends "none"; it is not checked.

@@ -1,10 +1,13 @@
 #pragma once
 
 // Account creation on the network server. The request arrives inside the
-// envelope, on a connection that has not logged in.
+// envelope, on a connection that has not logged in; the connection is closed
+// once the answer is out, since it has nothing more to carry.
 
 #include <cstdint>
 #include <string>
+
+#include "server/core/Service.h"
 
 namespace localnet {
 
@@ -25,7 +28,7 @@ struct AccountRequest {
 // `maxLength` bytes.
 bool ValidCredential(const std::string& text, size_t maxLength);
 
-class AccountService {
+class AccountService : public Service {
   public:
     static constexpr size_t kMaxUsername = 11;
     static constexpr size_t kMaxPassword = 15;

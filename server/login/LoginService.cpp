@@ -1,10 +1,11 @@
-#include "server/LoginService.h"
+#include "server/login/LoginService.h"
 
 #include <QDateTime>
 #include <string>
 
-#include "server/ClientSession.h"
-#include "server/LocalNetwork.h"
+#include "server/core/ClientSession.h"
+#include "server/core/Fields.h"
+#include "server/core/LocalNetwork.h"
 
 namespace localnet {
 
@@ -28,10 +29,11 @@ class LoginRequest {
     std::string identity;
 
     // The limits are the client's buffers: 26 characters of number, 31 of
-    // username, 39 of password, 254 of identity.
+    // username, 39 of password; the identity as account creation takes it.
     bool DecodeRest(net::MessageReader& f) {
         return f.Str(1, 26, number) && f.Int(-1, -1, reserved) && f.Str(1, 31, username) &&
-               f.Str(1, 39, password) && f.Str(0, 254, identity);
+               f.Str(1, 39, password) && f.Str(kMinIdentity, kMaxIdentity, identity) &&
+               ValidIdentity(identity);
     }
 };
 
@@ -59,7 +61,7 @@ LoginService::LoginService(LocalNetwork& network) : network_(network) {
                 Login(session, request);
             },
             Access::Anyone);
-        // Any received byte restarts the idle timer; nothing else to do.
+        // Any whole message restarts the idle timer; nothing else to do.
         network_.GetRouter().Register(
             kind, net::Primary::Control, net::control::kKeepAlive,
             [](ClientSession&, const net::bufHeader&, net::MessageReader&) {}, Access::Anyone);
@@ -88,9 +90,10 @@ void LoginService::Login(ClientSession& session, LoginRequest& request) {
     const bool admin = account->admin || account->root;
     const bool root = account->root;
     if (session.Kind() == ServerKind::Network) {
-        account->lastLogin = QDateTime::currentSecsSinceEpoch();
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
         // A failed write loses only the last-login time; the login stands.
-        if (!network_.GetStore().SaveAccounts(*network))
+        if (!network_.GetStore().UpdateAccount(*network, account->username,
+                                               [now](Account& a) { a.lastLogin = now; }))
             network_.Log("cannot store the last login of " + account->username);
     }
     net::MessageWriter w(net::login::kLoginOK);

@@ -2,13 +2,15 @@
 
 // Logins on the network and file servers, and the keep-alive.
 
+#include "server/core/Service.h"
+
 namespace localnet {
 
 class ClientSession;
 class LocalNetwork;
 class LoginRequest;
 
-class LoginService {
+class LoginService : public Service {
   public:
     explicit LoginService(LocalNetwork& network);
 

@@ -1,4 +1,4 @@
-#include "server/TransferEngine.h"
+#include "server/core/TransferEngine.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <limits>
 
-#include "server/ClientSession.h"
-#include "server/LocalNetwork.h"
+#include "server/core/ClientSession.h"
+#include "server/core/LocalNetwork.h"
 
 namespace localnet {
 
@@ -180,7 +180,12 @@ void TransferEngine::HandleUploadRequest(ClientSession& session, int32_t code,
     upload.done = std::move(decision.done);
     net::MessageWriter w(net::upload::kGoAhead);
     w.Int(slot);
-    if (decision.extra) w.Int(*decision.extra);
+    // The poll slot's go-ahead always carries its integer: the client drops
+    // one without it.
+    if (decision.extra)
+        w.Int(*decision.extra);
+    else if (slot == net::transferslot::kPollUploadSlot)
+        w.Int(0);
     session.Send(w, net::Primary::Upload);
 }
 

@@ -1,6 +1,6 @@
-#include "server/Router.h"
+#include "server/core/Router.h"
 
-#include "server/ClientSession.h"
+#include "server/core/ClientSession.h"
 
 namespace localnet {
 

@@ -1,0 +1,19 @@
+// The services of the local network, one line each. A subsystem's server
+// side is its folder under server/ and its line here.
+
+#include "server/account/AccountService.h"
+#include "server/core/LocalNetwork.h"
+#include "server/directory/DirectoryService.h"
+#include "server/login/LoginService.h"
+
+namespace localnet {
+
+std::vector<std::unique_ptr<Service>> MakeServices(LocalNetwork& network) {
+    std::vector<std::unique_ptr<Service>> services;
+    services.push_back(std::make_unique<DirectoryService>(network));
+    services.push_back(std::make_unique<LoginService>(network));
+    services.push_back(std::make_unique<AccountService>(network));
+    return services;
+}
+
+}  // namespace localnet

@@ -1,0 +1,142 @@
+#pragma once
+
+// The server's persistent state: the networks and their accounts, kept in
+// one SQLite database in the data folder (Qt SQL) and mirrored in memory for
+// lookups. Every change is one transaction, and memory changes only after
+// the database has committed, so a failed write leaves both as they were.
+// Large bodies (documents, whiteboard pages, logs, attachments) are files in
+// the data folder, reached through ResolvePath so that nothing lands outside.
+//
+// Services see only this class: nothing they call depends on SQLite, so a
+// shared database through another Qt SQL driver stays a matter of this file.
+
+#include <QByteArray>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace localnet {
+
+struct Account {
+    QString username;  // stored as created; looked up case-insensitively
+    QString fullName;
+    QString passwordSalt;
+    QString passwordHash;  // hex SHA-256 of salt + password
+    bool admin = false;
+    bool root = false;
+    bool banned = false;
+    qint64 created = 0;     // seconds since 1970, UTC
+    qint64 lastLogin = -1;  // seconds since 1970, UTC; -1 = never
+    QString identity;       // the installation identity it was created from
+
+    void SetPassword(const QString& password);
+    bool CheckPassword(const QString& password) const;
+};
+
+struct Network {
+    // The flag bit that tells the client to ask for an account creation code.
+    static constexpr int kFlagCreationCode = 2;
+
+    QString number;  // seven digits, no dot
+    QString name;
+    int flags = 0;  // 0..999, sent as decimal text
+    QString creationCode;
+    int accountLimit = 1000;
+    int accountsPerIdentity = 5;
+    QStringList bannedIdentities;
+    std::vector<Account> accounts;
+
+    bool RequiresCreationCode() const { return (flags & kFlagCreationCode) != 0; }
+    Account* FindAccount(const QString& username);
+    const Account* FindAccount(const QString& username) const;
+    int AccountsOfIdentity(const QString& identity) const;
+    // A banned account created from the identity, or an identity banned outright.
+    bool IdentityBanned(const QString& identity) const;
+};
+
+class Store {
+  public:
+    // The schema this build writes; a database of a later version is refused.
+    static constexpr int kSchemaVersion = 1;
+    static constexpr char kDatabaseFile[] = "localnet.db";
+    // Where the files of the first (JSON) format go once they are imported.
+    static constexpr char kBackupFolder[] = "json-backup";
+
+    explicit Store(QString dataDir);
+    ~Store();
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
+
+    // Where the store reports what it did on its own (imports, leftovers).
+    void SetLog(std::function<void(const QString&)> log) { log_ = std::move(log); }
+
+    // Creates the data folder and the database if needed, brings the schema
+    // up to date, imports a data folder of the first format once, and reads
+    // the networks. Fails (with a reason) on a corrupt database or one of a
+    // newer schema rather than starting empty and overwriting it later.
+    bool Load(QString* error);
+    // Closes the database; the memory copy is dropped.
+    void Close();
+
+    const QString& DataDir() const { return dataDir_; }
+    QString DatabasePath() const { return dataDir_ + "/" + kDatabaseFile; }
+    // The open connection, for diagnostics and tests.
+    QSqlDatabase Database() const;
+
+    // The absolute path of a name relative to the data folder, or an empty
+    // text when the name is absolute, empty, or would climb out of the folder.
+    QString ResolvePath(const QString& relative) const;
+    // Atomic whole-file write under the data folder; creates parent folders.
+    bool WriteFile(const QString& relative, const QByteArray& bytes) const;
+
+    // Accepts "1234567" and "123.4567"; empty when not a zorvic number.
+    static QString NormalizeNumber(const QString& text);
+
+    Network* FindNetwork(const QString& number);
+    const std::vector<std::unique_ptr<Network>>& Networks() const { return networks_; }
+
+    // Each is one transaction; on failure memory is left as it was.
+    bool AddNetwork(Network network);
+    bool AddAccount(Network& network, Account account);
+    // Applies `change` to a copy of the account, stores the copy, and only
+    // then takes it over. False (nothing changed) when the account is unknown,
+    // the new username is taken, or the write fails.
+    bool UpdateAccount(Network& network, const QString& username,
+                       const std::function<void(Account&)>& change);
+    // The same for a network's own fields and banned identities (its number
+    // and accounts are not changed this way).
+    bool UpdateNetwork(Network& network, const std::function<void(Network&)>& change);
+
+    // The folder of one network's own files, relative to the data folder.
+    static QString NetworkFolder(const QString& number) { return "networks/" + number; }
+
+  private:
+    class Transaction;
+
+    bool Open(QString* error);
+    bool Migrate(int from, QString* error);
+    bool ImportFirstFormat(int* networks, int* accounts, QString* error);
+    void KeepFirstFormatAsBackup();
+    bool ReadAll(QString* error);
+    bool InsertNetwork(const Network& network);
+    bool InsertAccount(const QString& number, const Account& account);
+    bool WriteBannedIdentities(const Network& network);
+    void Note(const QString& line) const;
+    // Run a statement or end a transaction, keeping the error text.
+    bool Exec(QSqlQuery& query);
+    bool Begun(const Transaction& t);
+    bool Commit(Transaction& t);
+
+    QString dataDir_;
+    QString connectionName_;
+    std::vector<std::unique_ptr<Network>> networks_;
+    std::function<void(const QString&)> log_;
+    QString lastError_;
+    bool readOnly_ = false;
+};
+
+}  // namespace localnet
