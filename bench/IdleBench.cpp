@@ -51,7 +51,7 @@ class QuietListener : public net::ClientListener {
 public:
     std::atomic<bool> loggedIn{false};
     std::atomic<bool> ended{false};
-    void ShowMessage(net::WindowId, const std::string&, const std::string& text,
+    void ShowMessage(net::MessagePhase, const std::string&, const std::string& text,
                      net::MessageIcon) override {
         std::fprintf(stderr, "message: %s\n", text.c_str());
     }

@@ -197,7 +197,7 @@ class Listener : public net::ClientListener {
 public:
     bool loggedIn = false;
     bool failed = false;
-    void ShowMessage(net::WindowId, const std::string&, const std::string& text,
+    void ShowMessage(net::MessagePhase, const std::string&, const std::string& text,
                      net::MessageIcon) override {
         std::fprintf(stderr, "message: %s\n", text.c_str());
     }
