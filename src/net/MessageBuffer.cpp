@@ -97,6 +97,62 @@ MessageKey DrawMessageKey() {
     return key;
 }
 
+namespace {
+
+// Sanitizer builds keep every buffer on the general allocator, so that a use
+// after free is still caught.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kCacheBuffers = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kCacheBuffers = false;
+#else
+constexpr bool kCacheBuffers = true;
+#endif
+#else
+constexpr bool kCacheBuffers = true;
+#endif
+
+// Plain data, so that it stays usable while the thread (or, for the main
+// thread, the program) ends and later buffers are freed.
+struct BufferCache {
+    static constexpr size_t kKeep = 8;
+    void* blocks[kKeep];
+    size_t count;
+    bool closed;
+};
+thread_local BufferCache tBufferCache{};
+
+// Gives the cached storage back when the thread ends; buffers freed after
+// that go straight to the allocator.
+struct BufferCacheCloser {
+    bool armed = false;
+    ~BufferCacheCloser() {
+        while (tBufferCache.count > 0) ::operator delete(tBufferCache.blocks[--tBufferCache.count]);
+        tBufferCache.closed = true;
+    }
+};
+thread_local BufferCacheCloser tBufferCacheCloser;
+
+}  // namespace
+
+void* MessageBuffer::operator new(std::size_t size) {
+    if (kCacheBuffers && size == sizeof(MessageBuffer) && tBufferCache.count > 0) {
+        return tBufferCache.blocks[--tBufferCache.count];
+    }
+    return ::operator new(size);
+}
+
+void MessageBuffer::operator delete(void* storage, std::size_t size) noexcept {
+    if (kCacheBuffers && storage != nullptr && size == sizeof(MessageBuffer) &&
+        !tBufferCache.closed && tBufferCache.count < BufferCache::kKeep) {
+        tBufferCacheCloser.armed = true;  // so that the cache is emptied at thread end
+        tBufferCache.blocks[tBufferCache.count++] = storage;
+        return;
+    }
+    ::operator delete(storage);
+}
+
 MessageBuffer::MessageBuffer() {
     std::memcpy(token, kToken, kTokenSize + 1);
 }

@@ -7,6 +7,7 @@
 // the fields follow from offset 40.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -51,6 +52,12 @@ const char* ParseFaultText(ParseFault fault);
 
 class MessageBuffer {
 public:
+    // A buffer is made and freed for every message. Each thread keeps a few
+    // freed buffers' storage for its next ones, so that a small message does
+    // not pay for a 32 KiB trip through the general allocator.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* storage, std::size_t size) noexcept;
+
     // remaining -1, done 0, flags 0, the token set. The data area is left
     // uninitialised: clearing 32 KiB for every message cost more than
     // building it, and no byte is read before it has been written (reads
