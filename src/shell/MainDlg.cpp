@@ -1,7 +1,10 @@
 #include "shell/MainDlg.h"
 
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -92,12 +95,17 @@ void CzorvicDlg::RegisterPictures(ui::Skin& skin) {
 }
 
 CzorvicDlg::CzorvicDlg(const ui::Skin& skin, ui::Dialogs& dialogs, const net::Timings& timings,
-                       net::Client& client, const Settings& settings, QWidget* parent)
-    : CSkinnedDlg(skin, dialogs, timings, parent), client_(client) {
+                       net::Client& client, const Settings& settings)
+    : CSkinnedDlg(skin, dialogs, timings, nullptr), client_(client) {
+    // A window of its own, not a dialog: window managers give it a task-bar
+    // entry and let it be minimised and restored by itself, so that with the
+    // tray option off a minimised main window can always be reached. Hence
+    // no parent either: a parent would make it transient for a hidden window.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     SetBackground(QStringLiteral("IDB_MAINDIALOG"));
     SetClientSize(kClientSize);
     setWindowTitle(QStringLiteral("Palindor"));
-    setWindowFlag(Qt::WindowMinimizeButtonHint, true);
 
     guidePath_ = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("guide.pdf"));
     trayOption_ = [&settings] { return settings.TrayOption(); };
@@ -125,6 +133,8 @@ void CzorvicDlg::BuildControls() {
         auto* button = new ui::CFixedButton(skin_, QString::fromLatin1(spec.caption), this);
         button->setObjectName(QString::number(spec.id));
         button->setToolTip(QString::fromLatin1(spec.tooltip));
+        // A picture button says what it does through its tooltip's words.
+        button->setAccessibleName(QString::fromLatin1(spec.tooltip));
         button->move(QPoint(kMargin + static_cast<int>(i) * kToolPitch, kToolTop));
         button->setEnabled(false);  // until a tool takes it
         const int key = static_cast<int>(spec.tool);
@@ -231,6 +241,24 @@ void CzorvicDlg::reject() {
     ExitProgram();
 }
 
+void CzorvicDlg::keyPressEvent(QKeyEvent* event) {
+    // Escape would reject the window, which ends the program: the home
+    // window is left by its close box or "Exit" only.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    CSkinnedDlg::keyPressEvent(event);
+}
+
+void CzorvicDlg::ConnectionDropped() {
+    // Nothing is in the tray any more: the login window is where the user
+    // is, and a tray icon blinking at it would lead nowhere.
+    hiddenInTray_ = false;
+    tray_->StopBlink(status_);
+    hide();
+}
+
 void CzorvicDlg::closeEvent(QCloseEvent* event) {
     event->ignore();
     ExitProgram();
@@ -257,10 +285,30 @@ void CzorvicDlg::changeEvent(QEvent* event) {
     hide();
 }
 
+bool CzorvicDlg::AboutMenuAt(const QPoint& pos) const {
+    if (pos.y() < skin_.HeaderHeight(QStringLiteral("IDB_MAINDIALOG"))) return true;
+    // Below the band only the background: not the lists, whose rows get
+    // menus of their own, nor any control.
+    for (const QWidget* w = childAt(pos); w != nullptr && w != this; w = w->parentWidget()) {
+        if (qobject_cast<const QAbstractScrollArea*>(w) != nullptr ||
+            qobject_cast<const QAbstractButton*>(w) != nullptr ||
+            qobject_cast<const QComboBox*>(w) != nullptr) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void CzorvicDlg::contextMenuEvent(QContextMenuEvent* event) {
+    if (!AboutMenuAt(event->pos())) {
+        event->ignore();
+        return;
+    }
     QMenu menu(this);
     QAction* about = menu.addAction(QStringLiteral("&About Palindor..."));
-    if (menu.exec(event->globalPos()) == about) ShowAbout();
+    QAction* chosen = menuRunner_ ? menuRunner_(menu, event->globalPos())
+                                  : menu.exec(event->globalPos());
+    if (chosen == about) ShowAbout();
 }
 
 void CzorvicDlg::ShowAbout() {
