@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 
@@ -334,4 +335,51 @@ TEST(SignInCreation, AnswerAfterCancelOnlyChangesTheHiddenWindow) {
     EXPECT_EQ(login.UsernameField()->text(), "newuser");
     EXPECT_TRUE(login.PasswordField()->text().isEmpty());
     EXPECT_TRUE(login.FocusPassword());
+}
+
+TEST(SignInReadability, EveryLabelMeetsTheContrastOfReadableText) {
+    AppHarness h;
+    // The skin's own pairings of words and ground.
+    for (const auto& pair : ui::Skin::ReadableText()) {
+        EXPECT_GE(ui::Skin::ContrastRatio(pair.text, pair.ground), 4.5) << pair.what;
+    }
+    // The formula itself: black on white is 21, a colour on itself 1.
+    EXPECT_NEAR(ui::Skin::ContrastRatio(Qt::black, Qt::white), 21.0, 1e-9);
+    EXPECT_NEAR(ui::Skin::ContrastRatio(QColor(0x777777), QColor(0x777777)), 1.0, 1e-9);
+    EXPECT_NEAR(ui::Skin::ContrastRatio(QColor(0x767676), Qt::white), 4.54, 0.01);
+
+    // Every label of the sign-in windows, in the colour it is drawn in,
+    // against the background pixels under it.
+    for (ui::CSkinnedDlg* w : std::initializer_list<ui::CSkinnedDlg*>{
+             &h.state->ConnectWindow(), &h.state->LoginWindow(), &h.state->CreateAccountWindow()}) {
+        const QImage ground = w->BackgroundPicture().toImage();
+        const qreal ratio = w->BackgroundPicture().devicePixelRatio();
+        for (QLabel* label : w->findChildren<QLabel*>()) {
+            if (label->text().isEmpty()) continue;
+            label->ensurePolished();
+            const QPalette::ColorGroup group =
+                label->isEnabled() ? QPalette::Active : QPalette::Disabled;
+            const QColor text = label->palette().color(group, label->foregroundRole());
+            const QRect r = label->geometry();
+            for (const QPoint& p : {r.topLeft(), r.center(), r.bottomRight()}) {
+                const QColor under = ground.pixelColor(QPointF(p * ratio).toPoint());
+                EXPECT_GE(ui::Skin::ContrastRatio(text, under), 4.5)
+                    << w->windowTitle().toStdString() << ": " << label->text().toStdString();
+            }
+        }
+    }
+}
+
+TEST(SignInReadability, LinksShowAHand) {
+    AppHarness h;
+    signin::CConnectDlg& connect = h.state->ConnectWindow();
+    auto move = [&](QPoint p) {
+        QMouseEvent e(QEvent::MouseMove, QPointF(p), connect.mapToGlobal(QPointF(p)),
+                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&connect, &e);
+    };
+    move(signin::CConnectDlg::kLinkRect.center());
+    EXPECT_EQ(connect.cursor().shape(), Qt::PointingHandCursor);
+    move(QPoint(5, 5));
+    EXPECT_NE(connect.cursor().shape(), Qt::PointingHandCursor);
 }
