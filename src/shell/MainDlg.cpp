@@ -1,5 +1,7 @@
 #include "shell/MainDlg.h"
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QAction>
@@ -168,6 +170,11 @@ void CzorvicDlg::BuildControls() {
     aboutLink_->setGeometry(kClientSize.width() - kMargin - 120, 8, 120, 20);
     aboutLink_->setCursor(Qt::PointingHandCursor);
     aboutLink_->setToolTip(QStringLiteral("About Palindor"));
+    // Reachable by Tab as one stop; Enter or Space opens the box.
+    aboutLink_->setFocusPolicy(Qt::TabFocus);
+    aboutLink_->setStyleSheet(QStringLiteral("QLabel:focus { border: 1px dotted white; }"));
+    aboutLink_->setAccessibleName(QStringLiteral("About Palindor"));
+    aboutLink_->installEventFilter(this);
     connect(aboutLink_, &QLabel::linkActivated, this, [this] { ShowAbout(); });
 
     // The shell's own tools.
@@ -264,7 +271,64 @@ void CzorvicDlg::closeEvent(QCloseEvent* event) {
     ExitProgram();
 }
 
+bool CzorvicDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == aboutLink_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+            emit aboutLink_->linkActivated(QStringLiteral("about"));
+            return true;
+        }
+    }
+    return CSkinnedDlg::eventFilter(watched, event);
+}
+
+void CzorvicDlg::ArrangeTabOrder() {
+    // Reading order: the heading band's link, the tools left to right with
+    // the status at their right, then each pane's controls from the top
+    // left, the sessions before the contacts. The panes are filled by the
+    // modules after this window is built, so the order is set when shown.
+    std::vector<QWidget*> order{aboutLink_};
+    for (const ToolSpec& t : kTools) order.push_back(ToolButton(t.tool));
+    order.push_back(statusChoice_);
+    for (QWidget* pane : panes_) {
+        QList<QWidget*> controls;
+        for (QWidget* w : pane->findChildren<QWidget*>()) {
+            if ((w->focusPolicy() & Qt::TabFocus) && w->focusProxy() == nullptr) controls << w;
+        }
+        std::stable_sort(controls.begin(), controls.end(), [pane](QWidget* a, QWidget* b) {
+            const QPoint pa = a->mapTo(pane, QPoint(0, 0));
+            const QPoint pb = b->mapTo(pane, QPoint(0, 0));
+            return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
+        });
+        for (QWidget* w : controls) order.push_back(w);
+    }
+    for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+    tabOrder_.assign(order.begin(), order.end());
+}
+
+bool CzorvicDlg::focusNextPrevChild(bool next) {
+    // The chain also holds widgets of the panes' own making; close the
+    // round at its ends so that Tab comes back to the top.
+    QWidget* at = focusWidget();
+    std::vector<QWidget*> usable;
+    for (const QPointer<QWidget>& w : tabOrder_) {
+        if (w != nullptr && w->isEnabled() && w->isVisibleTo(this)) usable.push_back(w);
+    }
+    if (!usable.empty() && at != nullptr) {
+        if (next && (at == usable.back() || usable.back()->isAncestorOf(at))) {
+            usable.front()->setFocus(Qt::TabFocusReason);
+            return true;
+        }
+        if (!next && at == usable.front()) {
+            usable.back()->setFocus(Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+    return CSkinnedDlg::focusNextPrevChild(next);
+}
+
 void CzorvicDlg::OnShownInFront() {
+    ArrangeTabOrder();
     // The sessions list is where the keyboard is most useful.
     Pane(MainPane::Sessions)->setFocus(Qt::OtherFocusReason);
 }

@@ -9,6 +9,7 @@
 // MainWindowServices.
 
 #include <QHash>
+#include <QPointer>
 #include <QTimer>
 #include <array>
 #include <chrono>
@@ -111,6 +112,7 @@ class CzorvicDlg : public ui::CSkinnedDlg, public MainWindowServices {
     CTrayIcon& Tray() { return *tray_; }
     CAboutDlg& AboutBox() { return *about_; }
     QComboBox* StatusChoice() const { return statusChoice_; }
+    QLabel* AboutLink() const { return aboutLink_; }
     QRect StatusPictureRect() const;
     QTimer& RefreshTimer() { return refreshTimer_; }
 
@@ -136,9 +138,12 @@ class CzorvicDlg : public ui::CSkinnedDlg, public MainWindowServices {
     void OnShownInFront() override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
   private:
     void BuildControls();
+    void ArrangeTabOrder();
     void ApplyStatus(int32_t status);
     void OpenHelp();
     void SendNetworkInformation();
@@ -156,6 +161,7 @@ class CzorvicDlg : public ui::CSkinnedDlg, public MainWindowServices {
     std::function<void(int32_t)> statusSender_;
     std::function<bool()> trayOption_;
     MenuRunner menuRunner_;
+    std::vector<QPointer<QWidget>> tabOrder_;
     QString guidePath_;
 
     int32_t status_ = kStatusOnline;

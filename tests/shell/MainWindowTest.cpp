@@ -361,5 +361,38 @@ TEST_F(MainWindowTest, ASecondLoginStartsTheSessionListAfresh) {
     EXPECT_EQ(page().SortCode(), 0);
 }
 
+TEST_F(MainWindowTest, TabGoesThroughTheWindowInReadingOrder) {
+    ASSERT_TRUE(LogIn("alice", "alicepass"));
+    QApplication::setActiveWindow(&main());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main(), 2000));
+    auto* contacts = main().Pane(MainPane::Contacts)->findChild<QAbstractScrollArea*>();
+    ASSERT_NE(contacts, nullptr);
+    // Disabled tools and paging buttons are passed over.
+    const std::vector<QWidget*> expected{main().ToolButton(Tool::NetworkInfo),
+                                         main().ToolButton(Tool::Help),
+                                         main().StatusChoice(),
+                                         &page().List(),
+                                         page().RefreshButton(),
+                                         contacts,
+                                         main().AboutLink()};
+    main().AboutLink()->setFocus(Qt::TabFocusReason);
+    std::vector<QWidget*> visited;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited.push_back(QApplication::focusWidget());
+    }
+    EXPECT_EQ(visited, expected);
+    // Every tool says what it does to assistive tools.
+    EXPECT_EQ(main().ToolButton(Tool::Help)->accessibleName(), "Help");
+    // Enter on the focused link asks for the About box.
+    int activations = 0;
+    QObject::connect(main().AboutLink(), &QLabel::linkActivated, main().AboutLink(),
+                     [&] { ++activations; });
+    QObject::disconnect(main().AboutLink(), &QLabel::linkActivated, &main(), nullptr);
+    main().AboutLink()->setFocus();
+    QTest::keyClick(main().AboutLink(), Qt::Key_Return);
+    EXPECT_EQ(activations, 1);
+}
+
 }  // namespace
 }  // namespace shell
