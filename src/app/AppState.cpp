@@ -50,8 +50,7 @@ AppState::AppState(ui::Dialogs& dialogs, Options options)
     signin::CSignIn::RegisterPictures(skin_);
     shell::CzorvicDlg::RegisterPictures(skin_);
     signin_ = std::make_unique<signin::CSignIn>(skin_, dialogs_, t, *client_);
-    main_ = std::make_unique<shell::CzorvicDlg>(skin_, dialogs_, t, *client_, *settings_,
-                                                &signin_->ConnectWindow());
+    main_ = std::make_unique<shell::CzorvicDlg>(skin_, dialogs_, t, *client_, *settings_);
     serverResponse_ = std::make_unique<ui::CServerResponseDlg>(skin_, dialogs_, t);
 
     connect(signin_.get(), &signin::CSignIn::quitRequested, this, &AppState::quitRequested);
@@ -77,7 +76,7 @@ void AppState::RegisterModules() {
 AppState::~AppState() {
     Shutdown();
     // The modules and their windows go first, then the windows they live in,
-    // then the protocol side; the main window before its parent.
+    // then the protocol side.
     serverResponse_.reset();
     modules_.clear();
     context_.reset();
@@ -166,7 +165,7 @@ void AppState::ConnectionDropped() {
 
 void AppState::HideLoggedInWindows() {
     // Every window of the logged-in state is hidden here.
-    main_->hide();
+    main_->ConnectionDropped();
     serverResponse_->hide();
     for (QWidget* window : context_->WindowsToHideOnDrop()) window->hide();
 }
@@ -178,6 +177,8 @@ void AppState::ShowMessage(net::MessagePhase over, const std::string& title,
     // A box without a title of its own carries the program's name.
     const QString caption = title.empty() ? QStringLiteral("Palindor") : FromUtf8(title);
     dialogs_.Message(OwnerFor(over), caption, FromUtf8(text), IconFor(icon));
+    // A message over the network selection ends its lookup.
+    if (over == net::MessagePhase::Lookup) signin_->LookupFailed();
 }
 
 void AppState::ShowServerResponse(const std::string& response, const std::string& details) {

@@ -130,8 +130,6 @@ class AppState : public QObject, public net::ClientListener {
     std::unique_ptr<shell::Settings> settings_;
     shell::ServiceRegistry services_;
 
-    // The network selection window (in the sign-in flow) is the main
-    // window's parent, so the flow is declared before it and outlives it.
     std::unique_ptr<signin::CSignIn> signin_;
     std::unique_ptr<shell::CzorvicDlg> main_;
     std::unique_ptr<ui::CServerResponseDlg> serverResponse_;

@@ -55,6 +55,13 @@ void CContactsModel::SetRows(QVector<ContactRow> rows) {
     endResetModel();
 }
 
+QVariant CContactsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole) {
+        return QStringLiteral("Contacts");
+    }
+    return QAbstractListModel::headerData(section, orientation, role);
+}
+
 int CContactsModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
@@ -86,9 +93,13 @@ QVariant CContactsModel::data(const QModelIndex& index, int role) const {
 CListContacts::CListContacts(const ui::Skin& skin, QWidget* parent)
     : QTreeView(parent), model_(skin, this) {
     setModel(&model_);
-    setHeaderHidden(true);
     ui::ConfigureListView(*this);
-    header()->resizeSection(0, 135);
+    // The pane's heading is the column's: it lines up with the sessions
+    // list's header beside it. The one column fills the list.
+    header()->setSectionsClickable(false);
+    header()->setSectionResizeMode(QHeaderView::Stretch);
+    header()->setStretchLastSection(true);
+    setAccessibleName(QStringLiteral("Contacts"));
 }
 
 }  // namespace contacts

@@ -1,6 +1,7 @@
 #pragma once
 
-// The main window's contacts: one untitled column, full-row selection, each
+// The main window's contacts: one column headed "Contacts" that fills the
+// list, full-row selection, each
 // row a username with its 16 x 16 presence picture (offline, online, away,
 // muted) and the text style of its presence.
 
@@ -40,6 +41,7 @@ class CContactsModel : public QAbstractListModel {
     const QVector<ContactRow>& Rows() const { return rows_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
   private:

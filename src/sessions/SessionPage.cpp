@@ -99,6 +99,18 @@ void CSessionPage::DisplayPage(const SessionPageView& page) {
     UpdatePaging();
 }
 
+void CSessionPage::ResetForLogin() {
+    sortCode_ = kInitialSortCode;
+    pageIndex_ = 0;
+    pageCount_ = 1;
+    nextSortAscending_ = true;
+    list_->SetSortArrow(CSessionsZorvicModel::kCreated, false);
+    list_->Model().SetRows({});
+    pageText_->setText(QString::fromStdString(PageText(0, 1, 0)));
+    UpdatePaging();
+    lastListUse_ = Now();
+}
+
 void CSessionPage::UpdatePaging() {
     previous_->setEnabled(CanGoToPreviousPage(pageIndex_));
     next_->setEnabled(CanGoToNextPage(pageIndex_, pageCount_));

@@ -56,6 +56,9 @@ class CSessionPage : public QWidget {
     void DisplayPage(const SessionPageView& page);
     // Timer 4's work for the list.
     void PeriodicRefresh();
+    // The end of a login: sort 3, page 0, the arrow on "Created", no rows,
+    // the header's next click ascending, the list just used.
+    void ResetForLogin();
 
     // The user used the list now.
     void NoteListUse();

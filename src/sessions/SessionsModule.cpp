@@ -22,8 +22,12 @@ void SessionsModule::RegisterPictures(ui::Skin& skin) {
 void SessionsModule::Register(shell::ModuleContext& ctx) {
     page_ = new CSessionPage(ctx.Skin(), ctx.Client(), ctx.MainWindow(),
                              ctx.MainWindow().Pane(shell::MainPane::Sessions));
-    // The first page goes out with the opening requests.
-    ctx.AddOpeningRequest([this](net::Client&) { return page_->RequestPage(0, 0); });
+    // The first page goes out with the opening requests, from the list's
+    // starting point whatever an earlier login in this run left behind.
+    ctx.AddOpeningRequest([this](net::Client&) {
+        page_->ResetForLogin();
+        return page_->RequestPage(0, 0);
+    });
     ctx.AddPeriodicRefresh([this] { page_->PeriodicRefresh(); });
 }
 

@@ -1,7 +1,12 @@
 #include "shell/MainDlg.h"
 
+#include <algorithm>
+
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -92,12 +97,17 @@ void CzorvicDlg::RegisterPictures(ui::Skin& skin) {
 }
 
 CzorvicDlg::CzorvicDlg(const ui::Skin& skin, ui::Dialogs& dialogs, const net::Timings& timings,
-                       net::Client& client, const Settings& settings, QWidget* parent)
-    : CSkinnedDlg(skin, dialogs, timings, parent), client_(client) {
+                       net::Client& client, const Settings& settings)
+    : CSkinnedDlg(skin, dialogs, timings, nullptr), client_(client) {
+    // A window of its own, not a dialog: window managers give it a task-bar
+    // entry and let it be minimised and restored by itself, so that with the
+    // tray option off a minimised main window can always be reached. Hence
+    // no parent either: a parent would make it transient for a hidden window.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     SetBackground(QStringLiteral("IDB_MAINDIALOG"));
     SetClientSize(kClientSize);
     setWindowTitle(QStringLiteral("Palindor"));
-    setWindowFlag(Qt::WindowMinimizeButtonHint, true);
 
     guidePath_ = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("guide.pdf"));
     trayOption_ = [&settings] { return settings.TrayOption(); };
@@ -125,6 +135,8 @@ void CzorvicDlg::BuildControls() {
         auto* button = new ui::CFixedButton(skin_, QString::fromLatin1(spec.caption), this);
         button->setObjectName(QString::number(spec.id));
         button->setToolTip(QString::fromLatin1(spec.tooltip));
+        // A picture button says what it does through its tooltip's words.
+        button->setAccessibleName(QString::fromLatin1(spec.tooltip));
         button->move(QPoint(kMargin + static_cast<int>(i) * kToolPitch, kToolTop));
         button->setEnabled(false);  // until a tool takes it
         const int key = static_cast<int>(spec.tool);
@@ -158,6 +170,11 @@ void CzorvicDlg::BuildControls() {
     aboutLink_->setGeometry(kClientSize.width() - kMargin - 120, 8, 120, 20);
     aboutLink_->setCursor(Qt::PointingHandCursor);
     aboutLink_->setToolTip(QStringLiteral("About Palindor"));
+    // Reachable by Tab as one stop; Enter or Space opens the box.
+    aboutLink_->setFocusPolicy(Qt::TabFocus);
+    aboutLink_->setStyleSheet(QStringLiteral("QLabel:focus { border: 1px dotted white; }"));
+    aboutLink_->setAccessibleName(QStringLiteral("About Palindor"));
+    aboutLink_->installEventFilter(this);
     connect(aboutLink_, &QLabel::linkActivated, this, [this] { ShowAbout(); });
 
     // The shell's own tools.
@@ -231,12 +248,87 @@ void CzorvicDlg::reject() {
     ExitProgram();
 }
 
+void CzorvicDlg::keyPressEvent(QKeyEvent* event) {
+    // Escape would reject the window, which ends the program: the home
+    // window is left by its close box or "Exit" only.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    CSkinnedDlg::keyPressEvent(event);
+}
+
+void CzorvicDlg::ConnectionDropped() {
+    // Nothing is in the tray any more: the login window is where the user
+    // is, and a tray icon blinking at it would lead nowhere.
+    hiddenInTray_ = false;
+    tray_->StopBlink(status_);
+    hide();
+}
+
 void CzorvicDlg::closeEvent(QCloseEvent* event) {
     event->ignore();
     ExitProgram();
 }
 
+bool CzorvicDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == aboutLink_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+            emit aboutLink_->linkActivated(QStringLiteral("about"));
+            return true;
+        }
+    }
+    return CSkinnedDlg::eventFilter(watched, event);
+}
+
+void CzorvicDlg::ArrangeTabOrder() {
+    // Reading order: the heading band's link, the tools left to right with
+    // the status at their right, then each pane's controls from the top
+    // left, the sessions before the contacts. The panes are filled by the
+    // modules after this window is built, so the order is set when shown.
+    std::vector<QWidget*> order{aboutLink_};
+    for (const ToolSpec& t : kTools) order.push_back(ToolButton(t.tool));
+    order.push_back(statusChoice_);
+    for (QWidget* pane : panes_) {
+        QList<QWidget*> controls;
+        for (QWidget* w : pane->findChildren<QWidget*>()) {
+            if ((w->focusPolicy() & Qt::TabFocus) && w->focusProxy() == nullptr) controls << w;
+        }
+        std::stable_sort(controls.begin(), controls.end(), [pane](QWidget* a, QWidget* b) {
+            const QPoint pa = a->mapTo(pane, QPoint(0, 0));
+            const QPoint pb = b->mapTo(pane, QPoint(0, 0));
+            return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
+        });
+        for (QWidget* w : controls) order.push_back(w);
+    }
+    for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+    tabOrder_.assign(order.begin(), order.end());
+}
+
+bool CzorvicDlg::focusNextPrevChild(bool next) {
+    // The chain also holds widgets of the panes' own making; close the
+    // round at its ends so that Tab comes back to the top.
+    QWidget* at = focusWidget();
+    std::vector<QWidget*> usable;
+    for (const QPointer<QWidget>& w : tabOrder_) {
+        if (w != nullptr && w->isEnabled() && w->isVisibleTo(this)) usable.push_back(w);
+    }
+    if (!usable.empty() && at != nullptr) {
+        if (next && (at == usable.back() || usable.back()->isAncestorOf(at))) {
+            usable.front()->setFocus(Qt::TabFocusReason);
+            return true;
+        }
+        if (!next && at == usable.front()) {
+            usable.back()->setFocus(Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+    return CSkinnedDlg::focusNextPrevChild(next);
+}
+
 void CzorvicDlg::OnShownInFront() {
+    ArrangeTabOrder();
     // The sessions list is where the keyboard is most useful.
     Pane(MainPane::Sessions)->setFocus(Qt::OtherFocusReason);
 }
@@ -257,10 +349,30 @@ void CzorvicDlg::changeEvent(QEvent* event) {
     hide();
 }
 
+bool CzorvicDlg::AboutMenuAt(const QPoint& pos) const {
+    if (pos.y() < skin_.HeaderHeight(QStringLiteral("IDB_MAINDIALOG"))) return true;
+    // Below the band only the background: not the lists, whose rows get
+    // menus of their own, nor any control.
+    for (const QWidget* w = childAt(pos); w != nullptr && w != this; w = w->parentWidget()) {
+        if (qobject_cast<const QAbstractScrollArea*>(w) != nullptr ||
+            qobject_cast<const QAbstractButton*>(w) != nullptr ||
+            qobject_cast<const QComboBox*>(w) != nullptr) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void CzorvicDlg::contextMenuEvent(QContextMenuEvent* event) {
+    if (!AboutMenuAt(event->pos())) {
+        event->ignore();
+        return;
+    }
     QMenu menu(this);
     QAction* about = menu.addAction(QStringLiteral("&About Palindor..."));
-    if (menu.exec(event->globalPos()) == about) ShowAbout();
+    QAction* chosen = menuRunner_ ? menuRunner_(menu, event->globalPos())
+                                  : menu.exec(event->globalPos());
+    if (chosen == about) ShowAbout();
 }
 
 void CzorvicDlg::ShowAbout() {

@@ -3,12 +3,13 @@
 // The main window, the user's home once logged in: the user's status, the
 // buttons that open the other tools, and two places that the contacts and
 // sessions modules fill with their lists. It owns the tray icon and the
-// periodic refresh (timer 4). Created hidden at start-up with the network
-// selection window as its parent; shown at the end of a login and hidden
-// when the connection drops. It includes no module: modules reach it through
+// periodic refresh (timer 4). Created hidden at start-up as a top-level
+// window of its own; shown at the end of a login and hidden when the
+// connection drops. It includes no module: modules reach it through
 // MainWindowServices.
 
 #include <QHash>
+#include <QPointer>
 #include <QTimer>
 #include <array>
 #include <chrono>
@@ -20,8 +21,10 @@
 #include "shell/MainWindowServices.h"
 #include "ui/SkinnedDlg.h"
 
+class QAction;
 class QComboBox;
 class QLabel;
+class QMenu;
 
 namespace net {
 class Client;
@@ -48,7 +51,7 @@ class CzorvicDlg : public ui::CSkinnedDlg, public MainWindowServices {
     static void RegisterPictures(ui::Skin& skin);
 
     CzorvicDlg(const ui::Skin& skin, ui::Dialogs& dialogs, const net::Timings& timings,
-               net::Client& client, const Settings& settings, QWidget* parent = nullptr);
+               net::Client& client, const Settings& settings);
     ~CzorvicDlg() override;
 
     // Where the window goes: x = screen width / 2 - 327, y = screen height / 2 - 190.
@@ -66,6 +69,8 @@ class CzorvicDlg : public ui::CSkinnedDlg, public MainWindowServices {
     // A left click on the tray icon: the user asked for the window, so it
     // comes back even if an automatic refresh is pending.
     void RestoreFromTray();
+    // A logged-in connection dropped: hidden, out of the tray, no blink.
+    void ConnectionDropped();
     // Closing the window, its close box and "Exit": the tray icon goes and
     // the program ends; nothing is sent to the servers.
     void ExitProgram();
@@ -96,10 +101,18 @@ class CzorvicDlg : public ui::CSkinnedDlg, public MainWindowServices {
     void SetTrayOption(std::function<bool()> option) { trayOption_ = std::move(option); }
 
     void ShowAbout();
+    // Whether a right click at `pos` (client pixels) opens the About menu:
+    // in the heading band and on the background, not on lists or controls.
+    bool AboutMenuAt(const QPoint& pos) const;
+    // Runs the About menu (tests replace the modal run); returns the action
+    // chosen or null.
+    using MenuRunner = std::function<QAction*(QMenu& menu, const QPoint& globalPos)>;
+    void SetMenuRunner(MenuRunner runner) { menuRunner_ = std::move(runner); }
 
     CTrayIcon& Tray() { return *tray_; }
     CAboutDlg& AboutBox() { return *about_; }
     QComboBox* StatusChoice() const { return statusChoice_; }
+    QLabel* AboutLink() const { return aboutLink_; }
     QRect StatusPictureRect() const;
     QTimer& RefreshTimer() { return refreshTimer_; }
 
@@ -124,9 +137,13 @@ class CzorvicDlg : public ui::CSkinnedDlg, public MainWindowServices {
     void hideEvent(QHideEvent* event) override;
     void OnShownInFront() override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
   private:
     void BuildControls();
+    void ArrangeTabOrder();
     void ApplyStatus(int32_t status);
     void OpenHelp();
     void SendNetworkInformation();
@@ -143,6 +160,8 @@ class CzorvicDlg : public ui::CSkinnedDlg, public MainWindowServices {
     std::vector<std::function<void()>> periodicRefresh_;
     std::function<void(int32_t)> statusSender_;
     std::function<bool()> trayOption_;
+    MenuRunner menuRunner_;
+    std::vector<QPointer<QWidget>> tabOrder_;
     QString guidePath_;
 
     int32_t status_ = kStatusOnline;

@@ -62,6 +62,13 @@ void CTrayIcon::StartBlink() {
     if (!blinkTimer_.isActive()) blinkTimer_.start();
 }
 
+void CTrayIcon::StopBlink(int32_t status) {
+    blinkTimer_.stop();
+    blink_ = TrayBlink();
+    status_ = NormaliseStatus(status);
+    ShowPicture(StatusTrayPicture(status_));
+}
+
 void CTrayIcon::BlinkTick() {
     const bool hidden = hiddenInTray_ ? hiddenInTray_() : false;
     const TrayBlink::Tick tick = blink_.OnTick(hidden, status_);

@@ -52,6 +52,8 @@ class CTrayIcon : public QObject {
         hiddenInTray_ = std::move(hiddenInTray);
     }
     void StartBlink();
+    // Ends a blink at once and shows the picture of `status`.
+    void StopBlink(int32_t status);
     bool Blinking() const { return blinkTimer_.isActive(); }
     void BlinkTick();
 

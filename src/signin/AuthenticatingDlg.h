@@ -27,6 +27,11 @@ class CAuthenticatingDlg : public CProgressResultDlg {
     void ShowResult(int picture) { SetResultLook(picture); }
     // Back to the in-progress look, hidden (a cancelled login).
     void ResetAndHide();
+
+  protected:
+    QString ProgressHeading() const override { return QStringLiteral("Authenticating..."); }
+    // Every result this window shows is a login that did not go through.
+    QString ResultHeading(int) const override { return QStringLiteral("Login Failed"); }
 };
 
 }  // namespace signin

@@ -1,5 +1,6 @@
 #include "signin/ConnectDlg.h"
 
+#include <QAbstractButton>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,13 +20,37 @@
 
 namespace signin {
 
+namespace {
+
+// The home-page link for the keyboard and for assistive tools: a button
+// over the painted link that paints only a focus ring. The pointer keeps
+// going to the window, which draws the link and its hover look.
+class HomeLinkFocus : public QAbstractButton {
+  public:
+    explicit HomeLinkFocus(QWidget* parent) : QAbstractButton(parent) {
+        setFocusPolicy(Qt::TabFocus);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        if (!hasFocus()) return;
+        QPainter p(this);
+        p.setPen(QPen(ui::Skin::Link(), 1, Qt::DotLine));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
+
+}  // namespace
+
 CConnectDlg::CConnectDlg(const ui::Skin& skin, ui::Dialogs& dialogs, const net::Timings& timings,
                          std::string numbersPath, QWidget* parent)
     : CSkinnedDlg(skin, dialogs, timings, parent), numbersPath_(std::move(numbersPath)) {
     SetBackground(QStringLiteral("IDB_BKGNDCONNECT"));
     setMouseTracking(true);
 
-    auto* label = new QLabel(QStringLiteral("Zorvic number:"), this);
+    SetHeading(QStringLiteral("Connect to a Network"));
+    auto* label = new QLabel(QStringLiteral("&Zorvic number:"), this);
     label->setGeometry(18, 40, 180, 18);
 
     number_ = new QComboBox(this);
@@ -46,12 +71,27 @@ CConnectDlg::CConnectDlg(const ui::Skin& skin, ui::Dialogs& dialogs, const net::
     next_->resize(next_->sizeHint());
     connect(next_, &QAbstractButton::clicked, this, &CConnectDlg::Next);
 
+    // A hint, but one the user must be able to read: muted, not disabled.
     auto* hint = new QLabel(QStringLiteral("For example 123.4567"), this);
     hint->setGeometry(18, 94, 180, 16);
-    hint->setEnabled(false);
+    QPalette muted = hint->palette();
+    muted.setColor(QPalette::WindowText, ui::Skin::Muted());
+    hint->setPalette(muted);
 
     link_ = skin.Bitmap(QStringLiteral("IDB_LINK"));
     linkHoverPicture_ = skin.Bitmap(QStringLiteral("IDB_LINKHOVER"));
+    linkFocus_ = new HomeLinkFocus(this);
+    linkFocus_->setGeometry(kLinkRect);
+    linkFocus_->setAccessibleName(QStringLiteral("Visit home page"));
+    connect(linkFocus_, &QAbstractButton::clicked, this, &CConnectDlg::OpenHomePage);
+    setTabOrder(number_, next_);
+    setTabOrder(next_, linkFocus_);
+
+    // A directory server that takes the connection and then never answers
+    // would otherwise keep NEXT disabled for good.
+    lookupPatience_.setSingleShot(true);
+    lookupPatience_.setInterval(kLookupPatienceMs);
+    connect(&lookupPatience_, &QTimer::timeout, this, [this] { SetLookupRunning(false); });
 
     setWindowTitle(QStringLiteral("Connect to a Network"));
 }
@@ -95,11 +135,31 @@ void CConnectDlg::RecordNumber(const std::string& number) {
     }
 }
 
+void CConnectDlg::SetLookupRunning(bool running) {
+    lookupRunning_ = running;
+    next_->setEnabled(!running);
+    if (running) {
+        lookupPatience_.start();
+        setCursor(Qt::BusyCursor);
+    } else {
+        lookupPatience_.stop();
+        unsetCursor();
+        if (linkHover_) setCursor(Qt::PointingHandCursor);
+    }
+}
+
+void CConnectDlg::OpenHomePage() {
+    dialogs_.OpenUrl(QUrl(QStringLiteral(PALINDOR_HOME_URL)));
+}
+
 void CConnectDlg::Next() {
+    // One lookup at a time: a second one would replace the first unseen.
+    if (lookupRunning_) return;
     const NumberCheckResult result = CheckNumberText(number_->currentText());
     switch (result.outcome) {
         case NumberCheck::TooLong:
-            dialogs_.Message(this, QStringLiteral("Palindor"), NumberTooLongText(),
+            // A validation message like the others of this window.
+            dialogs_.Message(this, QStringLiteral("Error"), NumberTooLongText(),
                              ui::MsgIcon::Warning);
             return;
         case NumberCheck::Invalid:
@@ -129,7 +189,12 @@ void CConnectDlg::keyPressEvent(QKeyEvent* event) {
     // Enter reaches the window once, whichever control had it first (the
     // number field lets it through).
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        Next();
+        // Enter presses what has the focus: the link opens the home page.
+        if (focusWidget() == linkFocus_) {
+            OpenHomePage();
+        } else {
+            Next();
+        }
         return;
     }
     CSkinnedDlg::keyPressEvent(event);
@@ -150,6 +215,13 @@ void CConnectDlg::SetLinkHover(bool inside) {
     if (inside == linkHover_) return;  // only a crossing repaints
     linkHover_ = inside;
     ++linkRepaints_;
+    if (!lookupRunning_) {
+        if (inside) {
+            setCursor(Qt::PointingHandCursor);
+        } else {
+            unsetCursor();
+        }
+    }
     update(kLinkRect);
 }
 
@@ -165,7 +237,7 @@ void CConnectDlg::leaveEvent(QEvent* event) {
 
 void CConnectDlg::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && kLinkRect.contains(event->position().toPoint())) {
-        dialogs_.OpenUrl(QUrl(QStringLiteral(PALINDOR_HOME_URL)));
+        OpenHomePage();
     }
     CSkinnedDlg::mouseReleaseEvent(event);
 }

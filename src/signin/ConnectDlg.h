@@ -5,6 +5,7 @@
 // numbers that were found in numbers.dat, and offers the home-page link. It
 // lives, hidden, for the whole run; closing it ends the program.
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QRect>
 #include <QTimer>
@@ -38,7 +39,17 @@ class CConnectDlg : public ui::CSkinnedDlg {
     void RecordNumber(const std::string& number);
 
     // Checks the typed number; a valid one is announced by lookupRequested.
+    // Does nothing while a lookup is running.
     void Next();
+
+    // While a lookup runs NEXT is disabled and the pointer shows that the
+    // program is busy.
+    void SetLookupRunning(bool running);
+    bool LookupRunning() const { return lookupRunning_; }
+    // How long a lookup may go unanswered before NEXT comes back.
+    static constexpr int kLookupPatienceMs = 20000;
+    QTimer& LookupPatience() { return lookupPatience_; }
+    QWidget* LinkFocus() const { return linkFocus_; }
 
     // The title, then show in front (centred).
     void ShowConnect();
@@ -70,10 +81,14 @@ class CConnectDlg : public ui::CSkinnedDlg {
   private:
     void AddSorted(const QString& number);
     void SetLinkHover(bool inside);
+    void OpenHomePage();
 
     std::string numbersPath_;
     QComboBox* number_ = nullptr;
     ui::CFixedButton* next_ = nullptr;
+    QAbstractButton* linkFocus_ = nullptr;
+    bool lookupRunning_ = false;
+    QTimer lookupPatience_;
     QPixmap link_;
     QPixmap linkHoverPicture_;
     bool linkHover_ = false;

@@ -24,25 +24,37 @@ CCreateAccountDlg::CCreateAccountDlg(const ui::Skin& skin, ui::Dialogs& dialogs,
                                      const net::Timings& timings, QWidget* parent)
     : CSkinnedDlg(skin, dialogs, timings, parent) {
     SetBackground(QStringLiteral("IDB_CREATEACCOUNT"));
+    SetHeading(QStringLiteral("Create Account"));
     setWindowTitle(QStringLiteral("Create Account"));
 
-    fullName_ = AddField(this, QStringLiteral("Full name:"), 52, kFullNameLimit);
-    username_ = AddField(this, QStringLiteral("Username:"), 84, kUsernameLimit);
-    password_ = AddField(this, QStringLiteral("Password:"), 116, kPasswordLimit);
-    passwordAgain_ = AddField(this, QStringLiteral("Password again:"), 148, kPasswordLimit);
+    fullName_ = AddField(this, QStringLiteral("&Full name:"), 52, kFullNameLimit);
+    username_ = AddField(this, QStringLiteral("&Username:"), 84, kUsernameLimit);
+    password_ = AddField(this, QStringLiteral("&Password:"), 116, kPasswordLimit);
+    passwordAgain_ = AddField(this, QStringLiteral("Password a&gain:"), 148, kPasswordLimit);
     password_->setEchoMode(QLineEdit::Password);
     passwordAgain_->setEchoMode(QLineEdit::Password);
 
     code_ = new QLineEdit(this);
     code_->setMaxLength(kCreationCodeLimit);
     code_->setGeometry(20, 212, 294, 24);
+    // The words over the field are a picture; name the field for assistive
+    // tools.
+    code_->setAccessibleName(QStringLiteral("Account creation code"));
 
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     ok_->setGeometry(166, 290, 72, 28);
-    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel_ = new QPushButton(QStringLiteral("C&ancel"), this);
     cancel_->setGeometry(242, 290, 72, 28);
+    // OK is the default from the fields; a focused button takes Enter itself.
+    ok_->setAutoDefault(true);
+    cancel_->setAutoDefault(true);
     ok_->setDefault(true);
-    cancel_->setAutoDefault(false);
+    setTabOrder(fullName_, username_);
+    setTabOrder(username_, password_);
+    setTabOrder(password_, passwordAgain_);
+    setTabOrder(passwordAgain_, code_);
+    setTabOrder(code_, ok_);
+    setTabOrder(ok_, cancel_);
     connect(ok_, &QPushButton::clicked, this, &CCreateAccountDlg::accept);
     connect(cancel_, &QPushButton::clicked, this, &CCreateAccountDlg::reject);
 

@@ -33,6 +33,8 @@ class CCreateAccountDlg : public ui::CSkinnedDlg {
 
     CreationForm Form() const;
     bool CodeRequired() const { return codeRequired_; }
+    // Enables the code field and picks the label picture by the network.
+    void SetCodeRequired(bool required);
 
     QLineEdit* FullNameField() const { return fullName_; }
     QLineEdit* UsernameField() const { return username_; }
@@ -40,6 +42,7 @@ class CCreateAccountDlg : public ui::CSkinnedDlg {
     QLineEdit* PasswordAgainField() const { return passwordAgain_; }
     QLineEdit* CodeField() const { return code_; }
     QPushButton* OkButton() const { return ok_; }
+    QPushButton* CancelButton() const { return cancel_; }
 
   signals:
     // The checks passed; `form.code` is what was typed (empty when the
@@ -56,7 +59,6 @@ class CCreateAccountDlg : public ui::CSkinnedDlg {
     void OnShownInFront() override;
 
   private:
-    void SetCodeRequired(bool required);
 
     QLineEdit* fullName_ = nullptr;
     QLineEdit* username_ = nullptr;

@@ -18,6 +18,7 @@ CCreatingAccountDlg::CCreatingAccountDlg(const ui::Skin& skin, ui::Dialogs& dial
 void CCreatingAccountDlg::SetInProgress() {
     SetProgressLook(kInProgressPicture);
     success_ = false;
+    cancelled_ = false;
 }
 
 int CCreatingAccountDlg::PictureForResponse(int code) {
@@ -59,7 +60,6 @@ bool CCreatingAccountDlg::ShowResponse(int code) {
     SetResultLook(picture);
     timerPending_ = pending;
     success_ = code == net::account::kCreated;
-    Button()->setFocus();
     return success_;
 }
 

@@ -24,6 +24,10 @@ class CCreatingAccountDlg : public CProgressResultDlg {
     // Shows the response's picture, "OK" with the focus on it. Returns
     // whether the account was created.
     bool ShowResponse(int code);
+    // The user cancelled while the request was out (the connection is being
+    // stopped): a response that still arrives only changes this window.
+    void SetCancelled(bool cancelled) { cancelled_ = cancelled; }
+    bool Cancelled() const { return cancelled_; }
     // The network server could not be reached.
     void ShowUnreachable();
     // Back to the in-progress look, hidden (a cancelled creation).
@@ -31,8 +35,16 @@ class CCreatingAccountDlg : public CProgressResultDlg {
 
     bool Succeeded() const { return success_; }
 
+  protected:
+    QString ProgressHeading() const override { return QStringLiteral("Creating Account"); }
+    QString ResultHeading(int picture) const override {
+        return picture == kCreatedPicture ? QStringLiteral("Account Created")
+                                          : QStringLiteral("Account Not Created");
+    }
+
   private:
     bool success_ = false;
+    bool cancelled_ = false;
 };
 
 }  // namespace signin

@@ -14,16 +14,17 @@ CLoginDlg::CLoginDlg(const ui::Skin& skin, ui::Dialogs& dialogs, const net::Timi
                      std::string loginFilePath, QWidget* parent)
     : CSkinnedDlg(skin, dialogs, timings, parent), loginFilePath_(std::move(loginFilePath)) {
     SetBackground(QStringLiteral("IDB_BKGNDLOGIN"));
+    SetHeading(QStringLiteral("Login"));
     setWindowTitle(QStringLiteral("Login"));
 
-    auto* userLabel = new QLabel(QStringLiteral("Username:"), this);
+    auto* userLabel = new QLabel(QStringLiteral("&Username:"), this);
     userLabel->setGeometry(30, 52, 76, 22);
     username_ = new QLineEdit(this);
     username_->setMaxLength(kUsernameLimit);
     username_->setGeometry(110, 50, 196, 24);
     userLabel->setBuddy(username_);
 
-    auto* passLabel = new QLabel(QStringLiteral("Password:"), this);
+    auto* passLabel = new QLabel(QStringLiteral("&Password:"), this);
     passLabel->setGeometry(30, 82, 76, 22);
     password_ = new QLineEdit(this);
     password_->setMaxLength(kPasswordLimit);
@@ -32,23 +33,30 @@ CLoginDlg::CLoginDlg(const ui::Skin& skin, ui::Dialogs& dialogs, const net::Timi
     passLabel->setBuddy(password_);
 
     // The words beside the box lie under its clickable area.
-    auto* rememberLabel = new QLabel(QStringLiteral("Remember my login"), this);
+    auto* rememberLabel = new QLabel(QStringLiteral("&Remember my login"), this);
     rememberLabel->setGeometry(kRememberPos.x() + 19, kRememberPos.y() - 2, 195, 17);
     rememberLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
     remember_ = ui::CImageToggle::CheckBox(skin, this, kRememberPos, kRememberArea);
 
-    create_ = new QPushButton(QStringLiteral("Create Account"), this);
-    create_->setGeometry(16, 168, 112, 28);
+    // The buttons read in Tab order, left to right: OK, Cancel, then the
+    // way to a new account.
     ok_ = new QPushButton(QStringLiteral("OK"), this);
-    ok_->setGeometry(176, 168, 72, 28);
-    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel_->setGeometry(252, 168, 72, 28);
-    create_->setAutoDefault(false);
-    cancel_->setAutoDefault(false);
+    ok_->setGeometry(16, 168, 72, 28);
+    cancel_ = new QPushButton(QStringLiteral("C&ancel"), this);
+    cancel_->setGeometry(92, 168, 72, 28);
+    create_ = new QPushButton(QStringLiteral("&Create Account"), this);
+    create_->setGeometry(208, 168, 112, 28);
+    // OK is the default while the focus is in a field; a button that has
+    // the focus takes Enter itself, so Enter never does what the user did
+    // not point at.
+    create_->setAutoDefault(true);
+    cancel_->setAutoDefault(true);
+    ok_->setAutoDefault(true);
     ok_->setDefault(true);
 
-    // Tab order: username, password, the box's hidden proxy, OK, Cancel, Create Account.
-    rememberProxy_ = remember_->MakeFocusProxy();
+    // Tab order: username, password, the box's proxy, OK, Cancel, Create Account.
+    rememberProxy_ = remember_->MakeFocusProxy(QStringLiteral("Remember my login"));
+    rememberLabel->setBuddy(rememberProxy_);
     remember_->SetFocusControls(password_, rememberProxy_, ok_);
     setTabOrder(username_, password_);
     setTabOrder(password_, rememberProxy_);
@@ -89,6 +97,12 @@ void CLoginDlg::OnShownInFront() {
     username_->selectAll();
     ok_->setDefault(true);
     (focusPassword_ ? password_ : username_)->setFocus();
+}
+
+void CLoginDlg::SetNetwork(const std::string& number) {
+    QString dotted = QString::fromUtf8(number.data(), qsizetype(number.size()));
+    if (dotted.size() > 3) dotted.insert(3, QLatin1Char('.'));
+    SetHeading(QStringLiteral("Login"), QStringLiteral("Network %1").arg(dotted));
 }
 
 void CLoginDlg::SetCreatedAccount(const QString& username) {

@@ -36,6 +36,9 @@ class CLoginDlg : public ui::CSkinnedDlg {
     // password field after a successful account creation).
     void ShowLogin();
 
+    // The network signed in to, shown in the heading band as 123.4567.
+    void SetNetwork(const std::string& number);
+
     // After a successful creation: the new username, an empty password,
     // and from now on the focus in the password field.
     void SetCreatedAccount(const QString& username);

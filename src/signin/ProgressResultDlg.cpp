@@ -53,18 +53,31 @@ void CProgressResultDlg::SetPicture(int picture) {
     update();
 }
 
+void CProgressResultDlg::SetButtonText(const QString& text, QKeyCombination key) {
+    // The words stay exactly "Cancel" and "OK"; the button's key is set
+    // apart, since setting the words drops it.
+    button_->setText(text);
+    button_->setShortcut(QKeySequence(key));
+}
+
 void CProgressResultDlg::SetProgressLook(int picture) {
     SetPicture(picture);
-    button_->setText(QStringLiteral("Cancel"));
+    SetHeading(ProgressHeading());
+    animation_->show();
+    SetButtonText(QStringLiteral("Cancel"), Qt::ALT | Qt::Key_C);
     inProgress_ = true;
 }
 
 void CProgressResultDlg::SetResultLook(int picture) {
     SetPicture(picture);
     StopAnimation();
+    animation_->hide();
+    SetHeading(ResultHeading(picture));
     inProgress_ = false;
     timerPending_ = false;
-    button_->setText(QStringLiteral("OK"));
+    SetButtonText(QStringLiteral("OK"), Qt::ALT | Qt::Key_O);
+    // The keyboard user lands on the one thing left to do.
+    button_->setFocus(Qt::OtherFocusReason);
 }
 
 void CProgressResultDlg::paintEvent(QPaintEvent* event) {

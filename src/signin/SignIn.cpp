@@ -66,11 +66,12 @@ void CSignIn::RegisterPictures(ui::Skin& skin) {
         QSize size;
         const char* heading;
     } backgrounds[] = {
-        {"IDB_BKGNDCONNECT", QSize(326, 155), "Connect to a network"},
-        {"IDB_BKGNDLOGIN", QSize(336, 213), "Sign in"},
-        {"IDB_BKGNDAUTHENTICATING", QSize(334, 208), "Signing in"},
-        {"IDB_CREATEACCOUNT", QSize(334, 335), "Create an account"},
-        {"IDB_BKGNDCREATINGACCOUNT", QSize(360, 208), "Creating your account"},
+        // Each heading is its window's title, so that a window has one name.
+        {"IDB_BKGNDCONNECT", QSize(326, 155), "Connect to a Network"},
+        {"IDB_BKGNDLOGIN", QSize(336, 213), "Login"},
+        {"IDB_BKGNDAUTHENTICATING", QSize(334, 208), "Authenticating..."},
+        {"IDB_CREATEACCOUNT", QSize(334, 335), "Create Account"},
+        {"IDB_BKGNDCREATINGACCOUNT", QSize(360, 208), "Creating Account"},
     };
     for (const auto& b : backgrounds) {
         skin.RegisterBackground(QString::fromLatin1(b.name), b.size, QString::fromLatin1(b.heading));
@@ -200,17 +201,25 @@ void CSignIn::Start() {
 // --- Network selection ---
 
 void CSignIn::OnLookupRequested(const std::string& digits) {
+    connect_->SetLookupRunning(true);
     client_.StartLookup(digits);
 }
 
 void CSignIn::LookupAnswered(const std::string& number) {
+    connect_->SetLookupRunning(false);
     connect_->hide();
     connect_->RecordNumber(number);
+    login_->SetNetwork(number);
     login_->ShowLogin();
 }
 
 void CSignIn::LookupRefused() {
     // The message box has been shown; the user may type another number.
+    LookupFailed();
+}
+
+void CSignIn::LookupFailed() {
+    connect_->SetLookupRunning(false);
     connect_->NumberField()->setFocus();
 }
 
@@ -318,6 +327,7 @@ void CSignIn::OnCreationTimer() {
 void CSignIn::OnCreatingAccountButton() {
     CCreatingAccountDlg& w = *creatingAccount_;
     if (w.InProgress() && !w.TimerPending()) {
+        w.SetCancelled(true);
         client_.CancelAccountCreation();
         w.StopAnimation();
         w.hide();
@@ -351,7 +361,10 @@ void CSignIn::HandleAccountResponse(net::Connection& connection, const net::bufH
     if (!reader.HasCode()) return;
     const int32_t code = reader.Code();
     if (CCreatingAccountDlg::PictureForResponse(code) < 0) return;  // not a creation response
-    if (creatingAccount_->ShowResponse(code)) {
+    // After Cancel the user is back at the form: the answer may only change
+    // the hidden creating-account window, never the login window.
+    const bool cancelled = creatingAccount_->Cancelled();
+    if (creatingAccount_->ShowResponse(code) && !cancelled) {
         login_->SetCreatedAccount(FromUtf8(client_.AccountCreation().username));
     }
 }

@@ -70,6 +70,9 @@ class CSignIn : public QObject {
     // --- What the protocol side reported (user-interface thread) ---
     void LookupAnswered(const std::string& number);
     void LookupRefused();
+    // The lookup ended without an answer (the directory server could not be
+    // reached); its message has been shown.
+    void LookupFailed();
     void LoginCouldNotConnect();
     void LoginCancelled();
     void LoginEnded(net::LoginEnd how);

@@ -1,5 +1,6 @@
 #include "ui/ImageToggle.h"
 
+#include <QCheckBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -8,6 +9,31 @@
 #include "ui/Skin.h"
 
 namespace ui {
+
+namespace {
+
+// The toggle's stand-in for the keyboard and for assistive tools: a real
+// check box, so that its role, name and checked state are reported, but one
+// that paints nothing (the toggle shows the state and the focus) and never
+// changes itself (the toggle's key handling flips the value).
+class ToggleFocusProxy : public QCheckBox {
+  public:
+    ToggleFocusProxy(const QString& name, QWidget* parent, std::function<void()> activate)
+        : QCheckBox(name, parent), activate_(std::move(activate)) {}
+
+  protected:
+    void paintEvent(QPaintEvent*) override {}
+    bool hitButton(const QPoint&) const override { return false; }
+    // An assistive tool's "toggle" action reaches the toggle itself.
+    void nextCheckState() override {
+        if (activate_) activate_();
+    }
+
+  private:
+    std::function<void()> activate_;
+};
+
+}  // namespace
 
 CImageToggle::CImageToggle(QWidget* window, QVector<QPixmap> pictures, const QRect& rect)
     : QWidget(window), state_(rect, false), pictures_(std::move(pictures)) {
@@ -48,29 +74,47 @@ void CImageToggle::SetFocusControls(QWidget* before, QWidget* proxy, QWidget* af
     Watch(before);
     Watch(proxy);
     Watch(after);
+    SyncProxy();
 }
 
-QWidget* CImageToggle::MakeFocusProxy() {
-    auto* proxy = new QWidget(parentWidget());
+QWidget* CImageToggle::MakeFocusProxy(const QString& name) {
+    auto* proxy = new ToggleFocusProxy(name, parentWidget(), [this] {
+        if (state_.SpaceReleased()) Changed();
+    });
     proxy->setObjectName(QStringLiteral("toggleFocusProxy"));
     proxy->setFocusPolicy(Qt::StrongFocus);
     proxy->setAttribute(Qt::WA_TransparentForMouseEvents);
-    proxy->setGeometry(QRect(pos(), QSize(1, 1)));
+    // Over the toggle, so that a screen magnifier following the focus looks
+    // at the box; it paints nothing there.
+    proxy->setGeometry(QRect(pos(), QSize(13, 13)));
     proxy->show();
+    proxy_ = proxy;
+    SyncProxy();
     return proxy;
+}
+
+void CImageToggle::SyncProxy() {
+    auto* box = qobject_cast<QCheckBox*>(proxy_.data());
+    if (box == nullptr) return;
+    box->setChecked(state_.Value());
+    // A disabled widget is skipped by Tab: a disabled box leaves the order.
+    box->setEnabled(state_.Enabled());
 }
 
 void CImageToggle::SetValue(bool value) {
     state_.SetValue(value);
+    SyncProxy();
     update();
 }
 
 void CImageToggle::SetToggleEnabled(bool enabled) {
     state_.SetEnabled(enabled);
+    SyncProxy();
     update();
 }
 
 void CImageToggle::Changed() {
+    SyncProxy();
     update();
     if (callback_) callback_(state_.Value(), parentWidget());
     emit valueChanged(state_.Value());

@@ -33,9 +33,12 @@ class CImageToggle : public QWidget {
                                   const QString& onName, const QPoint& pos);
 
     // The controls Tab moves between. Any may be null. The proxy receives
-    // the focus on behalf of the toggle; MakeFocusProxy gives an invisible one.
+    // the focus on behalf of the toggle; MakeFocusProxy gives an invisible
+    // check box that assistive tools read as this toggle: named `name` (the
+    // words beside the box), checked while the toggle is on, and out of the
+    // Tab order while the toggle is disabled.
     void SetFocusControls(QWidget* before, QWidget* proxy, QWidget* after);
-    QWidget* MakeFocusProxy();
+    QWidget* MakeFocusProxy(const QString& name = {});
 
     bool Value() const { return state_.Value(); }
     void SetValue(bool value);
@@ -65,6 +68,7 @@ class CImageToggle : public QWidget {
     CImageToggle(QWidget* window, QVector<QPixmap> pictures, const QRect& rect);
     QPoint ToWindow(const QPoint& local) const { return local + pos(); }
     void Changed();
+    void SyncProxy();
     ToggleFocus RoleOf(QObject* watched) const;
     void Watch(QWidget* control);
 

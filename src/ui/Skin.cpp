@@ -25,12 +25,18 @@ constexpr QRgb kBody = 0xF3F5F9;
 constexpr QRgb kBodyLow = 0xE9EDF4;
 constexpr QRgb kLine = 0xCCD4E0;
 constexpr QRgb kInk = 0x1F2A3D;
-constexpr QRgb kMuted = 0x6B778C;
+// Dark enough for 4.5:1 on the body, the banner and the lower band.
+constexpr QRgb kMuted = 0x56617A;
 constexpr QRgb kDisabled = 0xA9B2C1;
 constexpr QRgb kDisabledFill = 0xECEFF3;
 constexpr QRgb kSuccess = 0x1F9D62;
 constexpr QRgb kDanger = 0xDD3F45;
 constexpr QRgb kWarning = 0xEE9A1D;
+// Link words: the accent itself is too light to read on the body.
+constexpr QRgb kLink = 0x2355C0;
+constexpr QRgb kLinkHover = 0x1A3F91;
+// Secondary words in the heading band.
+constexpr QRgb kBandDetail = 0xC9D6F2;
 
 QColor C(QRgb rgb) {
     return QColor::fromRgb(rgb);
@@ -461,7 +467,7 @@ void DrawBrandMark(QPainter& p, const QRectF& r) {
 // The whole look of a window client area: heading band, body, optional
 // footer band and divider. Frame pieces are cut from this.
 void PaintWindow(QPainter& p, const QSize& size, int header, int footer, const QRect& middle,
-                 const QString& heading) {
+                 const QString& heading, const QString& detail = {}) {
     const QRect all(QPoint(0, 0), size);
     QLinearGradient body(0, header, 0, size.height());
     body.setColorAt(0, C(kBody));
@@ -481,6 +487,12 @@ void PaintWindow(QPainter& p, const QSize& size, int header, int footer, const Q
             p.setFont(SkinFont(header >= 34 ? 14 : 13, 600));
             p.drawText(QRect(12 + mark + 9, 0, size.width() - mark - 30, header - 2),
                        Qt::AlignVCenter | Qt::AlignLeft, heading);
+        }
+        if (!detail.isEmpty()) {
+            p.setPen(C(kBandDetail));
+            p.setFont(SkinFont(12, 400));
+            p.drawText(QRect(0, 0, size.width() - 12, header - 2), Qt::AlignVCenter | Qt::AlignRight,
+                       detail);
         }
     }
     if (footer > 0) {
@@ -559,7 +571,8 @@ void PaintButton(QPainter& p, const QSize& size, const QString& caption, const c
             p.setBrush(C(kDisabledFill));
             text = ink = C(kDisabled);
         } else if (primary) {
-            const QColor fill = variant == kDown ? C(kAccentDark) : C(kAccent);
+            // The dark accent: white words on it stay readable.
+            const QColor fill = variant == kDown ? C(kLinkHover) : C(kLink);
             p.setPen(Qt::NoPen);
             p.setBrush(fill);
             text = ink = Qt::white;
@@ -889,12 +902,12 @@ void PaintLink(QPainter& p, const QSize& size, const QString& words, bool hover)
     QFont f = SkinFont(11, hover ? 600 : 500);
     f.setUnderline(hover);
     p.setFont(f);
-    p.setPen(hover ? C(kAccentDark) : C(kAccent));
+    p.setPen(hover ? C(kLinkHover) : C(kLink));
     p.drawText(QRect(0, 0, size.width() - 12, size.height()), Qt::AlignVCenter | Qt::AlignRight,
                words);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(
-        QPen(hover ? C(kAccentDark) : C(kAccent), 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        QPen(hover ? C(kLinkHover) : C(kLink), 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     const qreal cy = size.height() / 2.0;
     p.drawPolyline(QPolygonF({QPointF(size.width() - 8, cy - 3.5), QPointF(size.width() - 4.5, cy),
                               QPointF(size.width() - 8, cy + 3.5)}));
@@ -1192,11 +1205,13 @@ QPixmap Skin::Canvas(const QSize& size) const {
     return pixmap;
 }
 
-QPixmap Skin::PaintBackground(const QSize& size, const QString& heading) const {
+QPixmap Skin::PaintBackground(const QSize& size, const QString& heading,
+                               const QString& detail) const {
     if (size.isEmpty()) return QPixmap();
     QPixmap pixmap = Canvas(size);
     QPainter p(&pixmap);
-    PaintWindow(p, size, HeadingBand(size.height()), 0, QRect(), heading);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    PaintWindow(p, size, HeadingBand(size.height()), 0, QRect(), heading, detail);
     return pixmap;
 }
 
@@ -1303,6 +1318,47 @@ QColor Skin::Ink() {
 }
 QColor Skin::Muted() {
     return C(kMuted);
+}
+QColor Skin::Link() {
+    return C(kLink);
+}
+QColor Skin::LinkHover() {
+    return C(kLinkHover);
+}
+
+QVector<Skin::TextOnGround> Skin::ReadableText() {
+    return {
+        {"heading band words", Qt::white, C(kNavy)},
+        {"heading band words, right end", Qt::white, C(kNavyLight)},
+        {"heading band detail", C(kBandDetail), C(kNavyLight)},
+        {"heading band detail, left end", C(kBandDetail), C(kNavy)},
+        {"body words", C(kInk), C(kBody)},
+        {"body words, lower body", C(kInk), C(0xEEF1F6)},
+        {"muted words", C(kMuted), C(kBody)},
+        {"muted words, lower body", C(kMuted), C(0xEEF1F6)},
+        {"muted words on a band", C(kMuted), C(kBodyLow)},
+        {"muted words on the banner", C(kMuted), C(0xE2E7F0)},
+        {"link", C(kLink), C(kBody)},
+        {"link under the pointer", C(kLinkHover), C(kBody)},
+        {"primary pill", Qt::white, C(kLink)},
+        {"primary pill pressed", Qt::white, C(kLinkHover)},
+        {"secondary pill", C(kInk), Qt::white},
+        {"secondary pill pressed", C(kInk), C(kAccentTint)},
+        {"result words", C(kInk), Qt::white},
+    };
+}
+
+double Skin::ContrastRatio(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) {
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 QColor Skin::Success() {
     return C(kSuccess);

@@ -111,8 +111,11 @@ class Skin {
     // place their controls below it. 0 for names without a band.
     int HeaderHeight(const QString& name) const;
 
-    // The background look at any size, for windows without a named picture.
-    QPixmap PaintBackground(const QSize& size, const QString& heading) const;
+    // The background look at any size, for windows without a named picture
+    // and for windows whose heading changes; `detail` is set at the band's
+    // right end (the network a login window signs in to).
+    QPixmap PaintBackground(const QSize& size, const QString& heading,
+                            const QString& detail = {}) const;
 
     // The palette and type scale, for windows that draw their own text.
     static QColor Navy();
@@ -120,6 +123,18 @@ class Skin {
     static QColor Body();
     static QColor Ink();
     static QColor Muted();
+    // Link words, at rest and under the pointer.
+    static QColor Link();
+    static QColor LinkHover();
+    // Every pairing of words and the ground they are painted on.
+    struct TextOnGround {
+        const char* what;
+        QColor text;
+        QColor ground;
+    };
+    static QVector<TextOnGround> ReadableText();
+    // The WCAG contrast ratio of two opaque colours (1 to 21).
+    static double ContrastRatio(const QColor& a, const QColor& b);
     static QColor Success();
     static QColor Danger();
     static QColor Warning();

@@ -40,8 +40,20 @@ bool CSkinnedDlg::SetBackground(const QString& name) {
         return false;
     }
     SetClientSize(skin_.SizeOf(name));
+    heading_.clear();
+    headingDetail_.clear();
     update();
     return true;
+}
+
+void CSkinnedDlg::SetHeading(const QString& heading, const QString& detail) {
+    if (background_.isNull()) return;
+    if (heading == heading_ && detail == headingDetail_) return;
+    heading_ = heading;
+    headingDetail_ = detail;
+    background_ = skin_.PaintBackground(background_.deviceIndependentSize().toSize(), heading,
+                                        detail);
+    update();
 }
 
 bool CSkinnedDlg::SetFrame(const QString& prefix) {

@@ -49,6 +49,13 @@ class CSkinnedDlg : public QDialog {
     bool SetFrame(const QString& prefix);
     bool SetFramePieces(const QVector<SkinFramePiece>& pieces);
     bool HasBackground() const { return !background_.isNull() || !pieces_.isEmpty(); }
+    // Repaints the heading band of a one-picture background with other
+    // words (and `detail` at its right end); nothing without a background.
+    void SetHeading(const QString& heading, const QString& detail = {});
+    const QString& Heading() const { return heading_; }
+    const QString& HeadingDetail() const { return headingDetail_; }
+    // What the window paints under its controls (tests read colours from it).
+    const QPixmap& BackgroundPicture() const { return background_; }
 
     // The fixed-density layout: gives the window its pixel-sized font and
     // measures the dialog units from it. The constructor applies the default
@@ -100,6 +107,8 @@ class CSkinnedDlg : public QDialog {
     void ReportMissing(const QString& name);
 
     QPixmap background_;
+    QString heading_;
+    QString headingDetail_;
     struct Piece {
         QPixmap picture;
         QPoint pos;

@@ -65,8 +65,12 @@ TEST(ContactList, PicturesStylesAndTooltips) {
     ContactsModule().RegisterPictures(skin);
     CListContacts list(skin);
     list.Model().SetRows({{"alice", false, 1}, {"carol", true, 1}});
-    EXPECT_TRUE(list.isHeaderHidden());
-    EXPECT_EQ(list.columnWidth(0), 135);
+    // The pane's heading is the column's, and the column fills the list.
+    EXPECT_FALSE(list.isHeaderHidden());
+    EXPECT_EQ(list.model()->headerData(0, Qt::Horizontal).toString(), "Contacts");
+    list.resize(210, 246);
+    list.show();
+    EXPECT_EQ(list.columnWidth(0), list.viewport()->width());
     const QModelIndex online = list.model()->index(0, 0);
     const QModelIndex muted = list.model()->index(1, 0);
     EXPECT_TRUE(online.data(Qt::FontRole).value<QFont>().bold());

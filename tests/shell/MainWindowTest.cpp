@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractScrollArea>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTest>
+#include <QWindow>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -242,6 +248,150 @@ TEST_F(MainWindowTest, ExitRemovesTheTrayIconAndEndsTheProgram) {
     EXPECT_EQ(quits, 1);
     EXPECT_FALSE(main().Tray().Icon()->isVisible());
     EXPECT_FALSE(main().isVisible());
+}
+
+TEST_F(MainWindowTest, IsATopLevelWindowOfItsOwn) {
+    ASSERT_TRUE(LogIn("alice", "alicepass"));
+    // A normal window: no dialog type, no parent, not transient for the
+    // hidden network selection window, so the task bar keeps an entry.
+    EXPECT_EQ(main().windowType(), Qt::Window);
+    EXPECT_EQ(main().parentWidget(), nullptr);
+    ASSERT_NE(main().windowHandle(), nullptr);
+    EXPECT_EQ(main().windowHandle()->transientParent(), nullptr);
+    EXPECT_TRUE(main().windowFlags() & Qt::WindowMinimizeButtonHint);
+    // With the tray option off, a minimised window stays a shown window.
+    main().SetTrayOption([] { return false; });
+    main().setWindowState(Qt::WindowMinimized);
+    EXPECT_TRUE(main().isVisible());
+    EXPECT_TRUE(main().isMinimized());
+    main().setWindowState(Qt::WindowNoState);
+}
+
+TEST_F(MainWindowTest, EscapeDoesNotEndTheProgram) {
+    ASSERT_TRUE(LogIn("alice", "alicepass"));
+    int quits = 0;
+    QObject::connect(app_.get(), &app::AppState::quitRequested, [&] { ++quits; });
+    QApplication::setActiveWindow(&main());
+    for (QWidget* target : {static_cast<QWidget*>(&main()), static_cast<QWidget*>(&page().List()),
+                            static_cast<QWidget*>(main().StatusChoice())}) {
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Escape);
+    }
+    EXPECT_EQ(quits, 0);
+    EXPECT_TRUE(main().isVisible());
+    // The close box still ends it.
+    main().close();
+    EXPECT_EQ(quits, 1);
+}
+
+TEST_F(MainWindowTest, AboutMenuOnlyOnTheHeadingBandAndTheBackground) {
+    ASSERT_TRUE(LogIn("alice", "alicepass"));
+    int menus = 0;
+    main().SetMenuRunner([&](QMenu& menu, const QPoint&) {
+        ++menus;
+        EXPECT_EQ(menu.actions().value(0)->text(), "&About Palindor...");
+        return static_cast<QAction*>(nullptr);
+    });
+    auto rightClick = [&](QWidget* w, QPoint at) {
+        QContextMenuEvent e(QContextMenuEvent::Mouse, at, w->mapToGlobal(at));
+        QApplication::sendEvent(w, &e);
+    };
+    // The heading band and the bare background open it.
+    rightClick(&main(), QPoint(200, 10));
+    EXPECT_EQ(menus, 1);
+    const QRect sessions = main().Pane(MainPane::Sessions)->geometry();
+    const QRect contacts = main().Pane(MainPane::Contacts)->geometry();
+    const QPoint between((sessions.right() + contacts.left()) / 2, sessions.center().y());
+    EXPECT_TRUE(main().AboutMenuAt(between));
+    rightClick(&main(), between);
+    EXPECT_EQ(menus, 2);
+
+    // Rows and controls do not: they will carry menus of their own.
+    QWidget* rows = page().List().viewport();
+    rightClick(rows, QPoint(20, 20));
+    auto* contactList = main().Pane(MainPane::Contacts)->findChild<QAbstractScrollArea*>();
+    ASSERT_NE(contactList, nullptr);
+    rightClick(contactList->viewport(), QPoint(20, 40));
+    rightClick(main().ToolButton(Tool::Help), QPoint(5, 5));
+    rightClick(main().StatusChoice(), QPoint(5, 5));
+    EXPECT_EQ(menus, 2);
+    EXPECT_FALSE(main().AboutMenuAt(main().ToolButton(Tool::Help)->geometry().center()));
+    EXPECT_FALSE(main().AboutMenuAt(contacts.center()));
+}
+
+TEST_F(MainWindowTest, ADropEndsTheTrayBlinkAndTheTrayState) {
+    ASSERT_TRUE(LogIn("bob", "bobpass"));
+    main().SetTrayOption([] { return true; });
+    main().setWindowState(Qt::WindowMinimized);
+    ASSERT_TRUE(main().HiddenInTray());
+    main().StartTrayBlink();
+    ASSERT_TRUE(SpinUntil([&] { return main().Tray().Picture() == TrayPicture::Alert; }));
+
+    ASSERT_TRUE(DropNetworkServer());
+    ASSERT_TRUE(SpinUntil([&] { return app_->LoginWindow().isVisible(); }));
+    EXPECT_FALSE(main().HiddenInTray());
+    EXPECT_FALSE(main().Tray().Blinking());
+    EXPECT_EQ(main().Tray().Picture(), TrayPicture::Online);
+    // Still still after a while: nothing restarts it.
+    SpinUntil([] { return false; }, std::chrono::milliseconds(40));
+    EXPECT_EQ(main().Tray().Picture(), TrayPicture::Online);
+}
+
+TEST_F(MainWindowTest, ASecondLoginStartsTheSessionListAfresh) {
+    ASSERT_TRUE(LogIn("carol", "carolpass"));
+    // The user sorts by name.
+    emit page().List().HeaderClicked(sessions::CSessionsZorvicModel::kName);
+    ASSERT_EQ(page().SortCode(), 0);
+    ASSERT_EQ(page().List().SortArrowColumn(), sessions::CSessionsZorvicModel::kName);
+    ASSERT_TRUE(SpinUntil([&] { return page().List().SortArrowColumn() == 0; }));
+
+    ASSERT_TRUE(DropNetworkServer());
+    ASSERT_TRUE(SpinUntil([&] { return app_->LoginWindow().isVisible(); }));
+    ASSERT_TRUE(LogIn("carol", "carolpass"));
+    EXPECT_EQ(page().SortCode(), sessions::kInitialSortCode);
+    EXPECT_EQ(page().PageIndex(), 0);
+    EXPECT_EQ(page().List().SortArrowColumn(), sessions::CSessionsZorvicModel::kCreated);
+    EXPECT_FALSE(page().List().SortArrowUp());
+    EXPECT_EQ(page().List().Model().rowCount(), 0);
+    // The page that comes back is the one asked for: sort 3.
+    SpinUntil([] { return false; }, std::chrono::milliseconds(100));
+    EXPECT_EQ(page().SortCode(), sessions::kInitialSortCode);
+    // The header's next click sorts ascending again.
+    emit page().List().HeaderClicked(sessions::CSessionsZorvicModel::kName);
+    EXPECT_EQ(page().SortCode(), 0);
+}
+
+TEST_F(MainWindowTest, TabGoesThroughTheWindowInReadingOrder) {
+    ASSERT_TRUE(LogIn("alice", "alicepass"));
+    QApplication::setActiveWindow(&main());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main(), 2000));
+    auto* contacts = main().Pane(MainPane::Contacts)->findChild<QAbstractScrollArea*>();
+    ASSERT_NE(contacts, nullptr);
+    // Disabled tools and paging buttons are passed over.
+    const std::vector<QWidget*> expected{main().ToolButton(Tool::NetworkInfo),
+                                         main().ToolButton(Tool::Help),
+                                         main().StatusChoice(),
+                                         &page().List(),
+                                         page().RefreshButton(),
+                                         contacts,
+                                         main().AboutLink()};
+    main().AboutLink()->setFocus(Qt::TabFocusReason);
+    std::vector<QWidget*> visited;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited.push_back(QApplication::focusWidget());
+    }
+    EXPECT_EQ(visited, expected);
+    // Every tool says what it does to assistive tools.
+    EXPECT_EQ(main().ToolButton(Tool::Help)->accessibleName(), "Help");
+    // Enter on the focused link asks for the About box.
+    int activations = 0;
+    QObject::connect(main().AboutLink(), &QLabel::linkActivated, main().AboutLink(),
+                     [&] { ++activations; });
+    QObject::disconnect(main().AboutLink(), &QLabel::linkActivated, &main(), nullptr);
+    main().AboutLink()->setFocus();
+    QTest::keyClick(main().AboutLink(), Qt::Key_Return);
+    EXPECT_EQ(activations, 1);
 }
 
 }  // namespace
