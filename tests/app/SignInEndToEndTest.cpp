@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QTcpServer>
+#include <QTimer>
+#include <vector>
 
 #include "app/AppHarness.h"
 #include "signin/AuthenticatingDlg.h"
@@ -234,15 +236,12 @@ TEST(SignInUnreachable, NetworkServerDownShowsTheUnreachablePicture) {
     EXPECT_TRUE(h.dialogs.messages.isEmpty());
 }
 
-#include <QTimer>
-#include <vector>
-
 namespace {
 
 // Every result picture the authenticating window shows, caught on every pass
 // of the event loop (a result stays up until the window is reset).
 struct ResultWatch {
-    explicit ResultWatch(app::CAuthenticatingDlg& w) : window(w) {
+    explicit ResultWatch(signin::CAuthenticatingDlg& w) : window(w) {
         QObject::connect(&timer, &QTimer::timeout, [this] {
             const bool result = window.isVisible() && !window.InProgress();
             if (result && !showing) pictures.push_back(window.Picture());
@@ -250,7 +249,7 @@ struct ResultWatch {
         });
         timer.start(0);
     }
-    app::CAuthenticatingDlg& window;
+    signin::CAuthenticatingDlg& window;
     QTimer timer;
     bool showing = false;
     std::vector<int> pictures;
