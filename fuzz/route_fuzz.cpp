@@ -18,6 +18,7 @@
 
 #include "net/Client.h"
 #include "net/Families.h"
+#include "RouteInput.h"
 
 namespace {
 
@@ -82,28 +83,6 @@ struct Harness {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     static Harness harness;
-    if (size < 3) return 0;
-    // The first bytes choose the connection and the descriptors; the rest is
-    // the payload from the message code on.
-    net::Connection& connection = harness.client->ConnectionOfKind(bytes[0] % 3);
-    net::bufHeader header;
-    // The second byte picks a family of the list, or (past the list) a
-    // primary that no family uses.
-    constexpr int32_t kOutside[] = {7, net::kPrimaryCount, -1};
-    constexpr size_t kFamilyCount = std::size(net::kFamilies);
-    const size_t pick = bytes[1] % (kFamilyCount + std::size(kOutside));
-    header.nDescPrimary =
-        pick < kFamilyCount ? +net::kFamilies[pick].primary : kOutside[pick - kFamilyCount];
-    header.nDescSecondary = bytes[2] % 3;
-    const size_t payload = std::min<size_t>(size - 3, net::kMaxMessageLength - net::kHeaderSize);
-    header.nMsgLength = static_cast<int32_t>(net::kHeaderSize + payload);
-
-    net::MessageBuffer& buffer = connection.ReceiveBuffer();
-    std::memcpy(buffer.data + net::kHeaderSize, bytes + 3, payload);
-    buffer.SetReadEnd(header.nMsgLength);
-    harness.client->router().RouteMsg(connection, header);
-    buffer.Reset();
-    // No network thread runs here: drop what the handlers queued in reply.
-    for (int kind = 0; kind < 3; ++kind) harness.client->ConnectionOfKind(kind).Queue().Clear();
+    if (fuzzing::RouteInput(*harness.client, bytes, size)) fuzzing::DropReplies(*harness.client);
     return 0;
 }

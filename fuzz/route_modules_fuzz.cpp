@@ -20,6 +20,7 @@
 
 #include "app/AppState.h"
 #include "net/Families.h"
+#include "RouteInput.h"
 #include "ui/Dialogs.h"
 
 namespace {
@@ -69,26 +70,10 @@ struct Harness {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     static Harness harness;
-    if (size < 3) return 0;
     net::Client& client = harness.state->Client();
-    net::Connection& connection = client.ConnectionOfKind(bytes[0] % 3);
-    net::bufHeader header;
-    constexpr int32_t kOutside[] = {7, net::kPrimaryCount, -1};
-    constexpr size_t kFamilyCount = std::size(net::kFamilies);
-    const size_t pick = bytes[1] % (kFamilyCount + std::size(kOutside));
-    header.nDescPrimary =
-        pick < kFamilyCount ? +net::kFamilies[pick].primary : kOutside[pick - kFamilyCount];
-    header.nDescSecondary = bytes[2] % 3;
-    const size_t payload = std::min<size_t>(size - 3, net::kMaxMessageLength - net::kHeaderSize);
-    header.nMsgLength = static_cast<int32_t>(net::kHeaderSize + payload);
-
-    net::MessageBuffer& buffer = connection.ReceiveBuffer();
-    std::memcpy(buffer.data + net::kHeaderSize, bytes + 3, payload);
-    buffer.SetReadEnd(header.nMsgLength);
-    client.router().RouteMsg(connection, header);
-    buffer.Reset();
+    if (!fuzzing::RouteInput(client, bytes, size)) return 0;
     // Let what the handlers posted run, then drop what they queued in reply.
     QCoreApplication::processEvents();
-    for (int kind = 0; kind < 3; ++kind) client.ConnectionOfKind(kind).Queue().Clear();
+    fuzzing::DropReplies(client);
     return 0;
 }
