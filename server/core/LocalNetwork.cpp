@@ -35,9 +35,21 @@ LocalNetwork::~LocalNetwork() {
 
 bool LocalNetwork::Start(QString* error) {
     if (!store_.Load(error)) return false;
-    if (options_.seedDemo && !SeedDemo(store_)) {
-        if (error) *error = "cannot write the demo networks into " + store_.DatabasePath();
-        return false;
+    for (auto& service : services_)
+        if (!service->Open(error)) {
+            store_.Close();
+            return false;
+        }
+    if (options_.seedDemo) {
+        bool seeded = SeedDemo(store_);
+        for (auto& service : services_) seeded = seeded && service->SeedDemo();
+        if (!seeded) {
+            if (error)
+                *error = "cannot write the demo data into " + store_.DatabasePath() + ": " +
+                         store_.LastError();
+            store_.Close();
+            return false;
+        }
     }
     if (!Listen(directory_, options_.directoryPort, ServerKind::Directory, error) ||
         !Listen(network_, options_.networkPort, ServerKind::Network, error) ||
@@ -152,6 +164,8 @@ void LocalNetwork::Log(const QString& line) const {
 void LocalNetwork::SessionEnded(ClientSession* session) {
     const auto it = std::find(sessions_.begin(), sessions_.end(), session);
     if (it == sessions_.end()) return;
+    // Services see the connection while it still says who was logged in.
+    emit ConnectionEnded(session);
     sessions_.erase(it);
     const auto from = perAddress_.find(session->AddressKey());
     if (from != perAddress_.end() && --from->second <= 0) perAddress_.erase(from);
@@ -159,6 +173,10 @@ void LocalNetwork::SessionEnded(ClientSession* session) {
     // A descriptor is free again: a listener that ran out may go on.
     for (auto* listener : {directory_.get(), network_.get(), file_.get()})
         if (listener) listener->Resume();
+}
+
+void LocalNetwork::SessionLoggedIn(ClientSession* session) {
+    emit LoggedIn(session);
 }
 
 void LocalNetwork::Dispatch(ClientSession& session, const net::bufHeader& header,

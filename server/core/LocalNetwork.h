@@ -82,9 +82,20 @@ class LocalNetwork : public QObject {
     quint64 RefusedConnections() const { return refusedConnections_; }
     // Called by a session whose connection ended.
     void SessionEnded(ClientSession* session);
+    // Called by the login service once a login is accepted and answered.
+    void SessionLoggedIn(ClientSession* session);
     // Called by a session for each complete message.
     void Dispatch(ClientSession& session, const net::bufHeader& header,
                   const net::MessageBuffer& message);
+
+  signals:
+    // Events services share, so that no service calls into another's files.
+    // A connection's login was accepted (Username() and NetworkNumber() set).
+    void LoggedIn(ClientSession* session);
+    // A connection ended; it still tells who was logged in on it.
+    void ConnectionEnded(ClientSession* session);
+    // An account's presence changed: 0 offline, else the status it set.
+    void PresenceChanged(const QString& number, const QString& username, int status);
 
   private:
     bool Listen(std::unique_ptr<Listener>& listener, quint16 port, ServerKind kind, QString* error);

@@ -55,6 +55,12 @@ const std::vector<std::vector<const char*>>& Migrations() {
             " identity TEXT NOT NULL,"
             " PRIMARY KEY (network, identity))",
         },
+        {
+            // Each service's own tables, counted apart (PrepareTables).
+            "CREATE TABLE service_tables ("
+            " owner TEXT NOT NULL PRIMARY KEY,"
+            " version INTEGER NOT NULL)",
+        },
     };
     return steps;
 }
@@ -440,6 +446,62 @@ bool Store::Migrate(int from, QString* error) {
                      .arg(kBackupFolder));
     }
     return true;
+}
+
+bool Store::PrepareTables(const QString& owner, const std::vector<std::vector<QString>>& steps,
+                          QString* error) {
+    QSqlDatabase db = Database();
+    QString why;
+    const auto fail = [&](const QString& reason) {
+        if (error)
+            *error = QString("cannot bring the tables of %1 in the database %2 up to date: %3")
+                         .arg(owner, DatabasePath(), reason);
+        return false;
+    };
+    QSqlQuery read(db);
+    read.prepare("SELECT version FROM service_tables WHERE owner = ?");
+    read.addBindValue(owner);
+    if (!read.exec()) return fail(read.lastError().text());
+    const int version = read.next() ? read.value(0).toInt() : 0;
+    read.finish();
+    const int latest = static_cast<int>(steps.size());
+    if (version > latest)
+        return fail(QString("they are at version %1, newer than this zorvic-localnet knows (%2)")
+                        .arg(version)
+                        .arg(latest));
+    if (version == latest) return true;
+    if (readOnly_) return fail("the data folder is read-only");
+    // Each step is one transaction, recorded with its tables.
+    for (int v = version; v < latest; ++v) {
+        Transaction t(db);
+        if (!t.Started()) return fail(db.lastError().text());
+        for (const QString& sql : steps[static_cast<size_t>(v)])
+            if (!Run(db, sql, &why)) return fail(why);
+        QSqlQuery record(db);
+        record.prepare(
+            "INSERT INTO service_tables (owner, version) VALUES (?, ?) "
+            "ON CONFLICT (owner) DO UPDATE SET version = excluded.version");
+        record.addBindValue(owner);
+        record.addBindValue(v + 1);
+        if (!record.exec()) return fail(record.lastError().text());
+        if (!t.Commit()) return fail(t.Error());
+    }
+    return true;
+}
+
+bool Store::Write(const std::function<bool(QSqlDatabase&)>& work) {
+    if (readOnly_) {
+        lastError_ = "the data folder is read-only";
+        return false;
+    }
+    QSqlDatabase db = Database();
+    Transaction t(db);
+    if (!Begun(t)) return false;
+    if (!work(db)) {
+        if (lastError_.isEmpty()) lastError_ = db.lastError().text();
+        return false;
+    }
+    return Commit(t);
 }
 
 bool Store::ImportFirstFormat(int* networks, int* accounts, QString* error) {

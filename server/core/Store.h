@@ -61,7 +61,7 @@ struct Network {
 class Store {
   public:
     // The schema this build writes; a database of a later version is refused.
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     static constexpr char kDatabaseFile[] = "localnet.db";
     // Where the files of the first (JSON) format go once they are imported.
     static constexpr char kBackupFolder[] = "json-backup";
@@ -110,6 +110,19 @@ class Store {
     // The same for a network's own fields and banned identities (its number
     // and accounts are not changed this way).
     bool UpdateNetwork(Network& network, const std::function<void(Network&)>& change);
+
+    // A service's own tables: `steps[i]` brings them from version i to
+    // i + 1, as with the store's own schema (append only; a released step
+    // never changes). Versions are counted per owner, so services add tables
+    // without touching each other's. Fails on tables newer than `steps`.
+    bool PrepareTables(const QString& owner, const std::vector<std::vector<QString>>& steps,
+                       QString* error);
+    // Runs `work` in one transaction: committed when it returns true, rolled
+    // back otherwise. False when refused (read-only data folder), rolled back
+    // or not committed; LastError() then tells why. A service changes its
+    // memory copy only after this returned true.
+    bool Write(const std::function<bool(QSqlDatabase&)>& work);
+    const QString& LastError() const { return lastError_; }
 
     // The folder of one network's own files, relative to the data folder.
     static QString NetworkFolder(const QString& number) { return "networks/" + number; }

@@ -101,6 +101,8 @@ void LoginService::Login(ClientSession& session, LoginRequest& request) {
     session.Send(w, net::Primary::Login);
     network_.Log(QString("%1 logged in as %2 on %3")
                      .arg(session.PeerText(), account->username, network->number));
+    // After the answer, so that whatever services send follows it.
+    network_.SessionLoggedIn(&session);
 }
 
 }  // namespace localnet

@@ -285,6 +285,49 @@ TEST(StoreStartTest, DamagedOrNewerDatabaseStopsStartUp) {
     }
 }
 
+TEST(StoreStartTest, ServiceTablesGrowStepByStepAndWritesAreWholeOrNothing) {
+    testsupport::TempDir dir;
+    const QString data = QString::fromStdString(dir.path());
+    const std::vector<std::vector<QString>> first = {
+        {"CREATE TABLE notes (id INTEGER PRIMARY KEY, text TEXT NOT NULL)"}};
+    std::vector<std::vector<QString>> second = first;
+    second.push_back({"ALTER TABLE notes ADD COLUMN pinned INTEGER NOT NULL DEFAULT 0"});
+    QString error;
+    {
+        Store store(data);
+        ASSERT_TRUE(store.Load(&error)) << error.toStdString();
+        ASSERT_TRUE(store.PrepareTables("notes", first, &error)) << error.toStdString();
+        // Again at the same version: nothing runs (a second CREATE would fail).
+        ASSERT_TRUE(store.PrepareTables("notes", first, &error)) << error.toStdString();
+        EXPECT_TRUE(store.Write([](QSqlDatabase& db) {
+            return QSqlQuery(db).exec("INSERT INTO notes (id, text) VALUES (1, 'kept')");
+        }));
+        // A write whose work fails leaves nothing behind.
+        EXPECT_FALSE(store.Write([](QSqlDatabase& db) {
+            QSqlQuery(db).exec("INSERT INTO notes (id, text) VALUES (2, 'rolled back')");
+            return false;
+        }));
+        EXPECT_EQ(Sql(store, "SELECT COUNT(*) FROM notes").toInt(), 1);
+    }
+    {
+        SCOPED_TRACE("a later build adds a step; another owner counts apart");
+        Store store(data);
+        ASSERT_TRUE(store.Load(&error)) << error.toStdString();
+        ASSERT_TRUE(store.PrepareTables("notes", second, &error)) << error.toStdString();
+        EXPECT_EQ(Sql(store, "SELECT pinned FROM notes WHERE id = 1").toInt(), 0);
+        ASSERT_TRUE(store.PrepareTables("other", {{"CREATE TABLE other (x INTEGER)"}}, &error));
+        EXPECT_EQ(Sql(store, "SELECT version FROM service_tables WHERE owner = 'notes'").toInt(), 2);
+        EXPECT_EQ(Sql(store, "SELECT version FROM service_tables WHERE owner = 'other'").toInt(), 1);
+    }
+    {
+        SCOPED_TRACE("an older build meets tables newer than it knows");
+        Store store(data);
+        ASSERT_TRUE(store.Load(&error)) << error.toStdString();
+        EXPECT_FALSE(store.PrepareTables("notes", first, &error));
+        EXPECT_THAT(error.toStdString(), HasSubstr("version 2, newer than"));
+    }
+}
+
 TEST_F(StoreTest, RefusedWritesLeaveMemoryAndDatabaseAgreeing) {
     server.Options().seedDemo = true;
     ASSERT_TRUE(server.Start());
