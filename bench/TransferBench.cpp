@@ -15,6 +15,7 @@
 #include <QObject>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -216,11 +217,17 @@ public:
     void NetworkInformationReceived(const net::NetworkInformation&) override {}
 };
 
+// Waits for `done` on this thread's event loop, asleep between events. (The
+// timed processEvents overload returns at once when nothing is pending, which
+// would make this thread spin and take a core from the two it measures.) The
+// timer only bounds how late a condition set by another thread is seen.
 bool SpinUntil(const std::function<bool()>& done, std::chrono::seconds limit) {
     const auto end = Clock::now() + limit;
+    QTimer tick;
+    tick.start(5);
     while (!done()) {
         if (Clock::now() > end) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

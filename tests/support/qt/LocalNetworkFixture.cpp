@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QString>
+#include <QTimer>
 
 #include "net/Timings.h"
 
@@ -10,9 +11,15 @@ namespace testsupport {
 
 bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds deadline) {
     const auto end = std::chrono::steady_clock::now() + deadline;
+    // Asleep between events rather than spinning: the timed processEvents
+    // returns at once when nothing is pending, and a spinning test thread
+    // takes a core from the threads it waits for. The tick bounds how late a
+    // change made by another thread is seen.
+    QTimer tick;
+    tick.start(1);
     while (!done()) {
         if (std::chrono::steady_clock::now() >= end) return done();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
