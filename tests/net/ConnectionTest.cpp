@@ -3,12 +3,15 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
 #include <future>
 #include <thread>
 
@@ -89,6 +92,39 @@ TEST(ConnectionTest, LookupAnsweredThenClosedReportsTheAnsweredState) {
     ASSERT_TRUE(WaitUntil([&] { return !owner.Ends().empty() && lookup.State() == kStateIdle; }));
     EXPECT_EQ(owner.Ends()[0].state, kStateLookupAnswered);
     EXPECT_EQ(owner.Dispatched(), 1);
+}
+
+// The descriptor of this process's socket whose local port is `port`, or -1.
+int OwnSocketOnPort(uint16_t port) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::atoi(entry.path().filename().c_str());
+        sockaddr_storage local{};
+        socklen_t length = sizeof local;
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) continue;
+        if (local.ss_family == AF_INET &&
+            ntohs(reinterpret_cast<sockaddr_in*>(&local)->sin_port) == port)
+            return fd;
+    }
+    return -1;
+}
+
+TEST(ConnectionTest, RequestsGoOutWithoutWaitingForAnAcknowledgement) {
+    // Small requests after a bulk send must not wait for a delayed
+    // acknowledgement: the client's socket has Nagle's rule off.
+    FakeServer server;
+    TestOwner owner;
+    Connection lookup(kKindDirectory, owner, Local(server.Port()), Timings::Fast());
+    lookup.StartLookup("7654321");
+    ASSERT_TRUE(server.Accept());
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    ASSERT_EQ(::getpeername(server.ClientFd(), reinterpret_cast<sockaddr*>(&peer), &length), 0);
+    const int fd = OwnSocketOnPort(ntohs(peer.sin_port));
+    ASSERT_GE(fd, 0) << "the client's socket was not found";
+    int on = 0;
+    length = sizeof on;
+    ASSERT_EQ(::getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, &length), 0);
+    EXPECT_NE(on, 0);
 }
 
 TEST(ConnectionTest, NewLookupSendsNothingLeftFromAnEarlierOne) {
