@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
@@ -74,6 +75,14 @@ int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
     char home[] = "/tmp/palindor-idle-XXXXXX";
     if (!::mkdtemp(home)) return 1;
+    // Declared before the client, so removed after it has stopped writing.
+    struct RemovedAtExit {
+        std::string path;
+        ~RemovedAtExit() {
+            std::error_code ec;
+            std::filesystem::remove_all(path, ec);
+        }
+    } removed{home};
 
     nettest::FakeServer networkServer, fileServer;
     net::InlineUiDispatcher ui;

@@ -5,16 +5,37 @@
 // The first three bytes choose the connection and the descriptors; the rest
 // is the payload from the message code on.
 
+#include <signal.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
+#include <string>
 
 #include "net/Client.h"
 #include "net/Families.h"
 
 namespace fuzzing {
+
+// The client's data and configuration live in a folder of the fuzzing
+// process, removed when the run ends. A run that crashed cannot clean up, so
+// each run first removes the folders of runs whose process is gone.
+inline void RemoveStaleRoots(const std::filesystem::path& temp, const std::string& prefix) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(temp, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(prefix, 0) != 0) continue;
+        const std::string pid = name.substr(prefix.size());
+        if (pid.empty() || pid.size() > 9 || pid.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        if (::kill(static_cast<pid_t>(std::stol(pid)), 0) == 0 || errno != ESRCH) continue;
+        std::filesystem::remove_all(entry.path(), ec);
+    }
+}
 
 // Returns false (nothing routed) for an input too short to choose.
 inline bool RouteInput(net::Client& client, const uint8_t* bytes, size_t size) {

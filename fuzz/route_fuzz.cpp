@@ -38,27 +38,12 @@ public:
     void NetworkInformationReceived(const net::NetworkInformation&) override {}
 };
 
-// The client's data and configuration live in a folder of this process,
-// removed when the run ends. A run that crashed cannot clean up, so each run
-// first removes the folders of runs whose process is gone.
 constexpr char kRootPrefix[] = "palindor-fuzz-";
-
-void RemoveStaleRoots(const std::filesystem::path& temp) {
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(temp, ec)) {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind(kRootPrefix, 0) != 0) continue;
-        const std::string pid = name.substr(sizeof kRootPrefix - 1);
-        if (pid.empty() || pid.size() > 9 || pid.find_first_not_of("0123456789") != std::string::npos) continue;
-        if (::kill(static_cast<pid_t>(std::stol(pid)), 0) == 0 || errno != ESRCH) continue;
-        std::filesystem::remove_all(entry.path(), ec);
-    }
-}
 
 struct Harness {
     Harness() {
         const auto temp = std::filesystem::temp_directory_path();
-        RemoveStaleRoots(temp);
+        fuzzing::RemoveStaleRoots(temp, kRootPrefix);
         root = temp / (kRootPrefix + std::to_string(::getpid()));
         std::filesystem::create_directories(root);
         net::Client::Options options;

@@ -43,12 +43,15 @@ class AnsweringDialogs final : public ui::Dialogs {
     bool OpenUrl(const QUrl&) override { return false; }
 };
 
+constexpr char kRootPrefix[] = "palindor-modules-fuzz-";
+
 struct Harness {
     Harness() {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         application = std::make_unique<QApplication>(argc, argv);
-        root = std::filesystem::temp_directory_path() /
-               ("palindor-modules-fuzz-" + std::to_string(::getpid()));
+        const auto temp = std::filesystem::temp_directory_path();
+        fuzzing::RemoveStaleRoots(temp, kRootPrefix);
+        root = temp / (kRootPrefix + std::to_string(::getpid()));
         std::filesystem::create_directories(root);
         app::AppState::Options options;
         options.environment.home = root.string();
@@ -56,6 +59,12 @@ struct Harness {
         options.environment.xdgConfigHome = (root / "config").string();
         options.timings = net::Timings::Fast();
         state = std::make_unique<app::AppState>(dialogs, options);
+    }
+    ~Harness() {
+        state.reset();
+        application.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
     }
     int argc = 1;
     char name[16] = "fuzz";
@@ -67,6 +76,12 @@ struct Harness {
 };
 
 }  // namespace
+
+// The font library keeps what it reads on first use of a face in caches of
+// its own that the leak checker cannot see into; those are not ours.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     static Harness harness;
