@@ -40,8 +40,12 @@ CAccountInfoDlg::CAccountInfoDlg(const ui::Skin& skin, ui::Dialogs& dialogs,
         lines_[i]->setTextFormat(Qt::PlainText);
         lines_[i]->setAccessibleName(QString::fromLatin1(kLineLabels[i]));
     }
-    // Lines 1 and 6 may be long: they run under where the buttons are not.
-    lines_[5]->setGeometry(kValueX, kFirstRowY + 5 * kRowStep, 260, kRowHeight);
+    // Line 6 may be long (up to 50 bytes and its count): it runs to the
+    // right edge and wraps onto a second line above the buttons.
+    lines_[5]->setGeometry(kValueX, kFirstRowY + 5 * kRowStep + 4, kClientSize.width() - kValueX - 16,
+                           2 * kRowHeight);
+    lines_[5]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lines_[5]->setWordWrap(true);
 
     changeName_ = new QPushButton(QStringLiteral("Change..."), this);
     changeName_->setGeometry(330, kFirstRowY - 2, 78, 26);

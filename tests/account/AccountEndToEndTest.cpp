@@ -8,6 +8,9 @@
 #include "account/AccountChangeDlgs.h"
 #include "account/AccountInfoDlg.h"
 #include "account/AccountModule.h"
+#include "account/SettingsDlg.h"
+#include "server/core/ClientSession.h"
+#include "shell/Settings.h"
 #include "app/AppHarness.h"
 #include "shell/MainDlg.h"
 #include "signin/AuthenticatingDlg.h"
@@ -138,14 +141,36 @@ TEST_F(AccountEndToEnd, NewPasswordAtTheNextLoginAndTheServersReason) {
 
 TEST_F(AccountEndToEnd, AMistypedLoginBeforeHersIsTheSixthLine) {
     auto h = Client();
-    ASSERT_TRUE(Refused(*h, "bob", "bobpas"));
-    ASSERT_TRUE(LogIn(*h, "bob", "bobpass"));
+    ASSERT_TRUE(Refused(*h, "alice", "alicepas"));
+    ASSERT_TRUE(LogIn(*h, "alice", "alicepass"));
     CAccountInfoDlg& info = *Module(*h).InfoWindow();
     h->state->MainWindow().ToolButton(shell::Tool::AccountInfo)->click();
     ASSERT_TRUE(SpinUntil([&] { return info.isVisible(); }));
     EXPECT_TRUE(info.LineText(6).startsWith("1 (last from 127.0.0.1 on ")) << info.LineText(6).toStdString();
     EXPECT_TRUE(info.LineText(6).endsWith(" UTC)"));
     EXPECT_EQ(info.LineText(5), "4");
+}
+
+TEST_F(AccountEndToEnd, ADropHidesTheWindowsAndSavesTheSettingsFirst) {
+    auto h = Client();
+    ASSERT_TRUE(LogIn(*h, "bob", "bobpass"));
+    ASSERT_TRUE(Shows(*h, 2, "bob"));
+    AccountModule& m = Module(*h);
+    m.InfoWindow()->ChangeNameButton()->click();
+    h->state->MainWindow().ToolButton(shell::Tool::Settings)->click();
+    ASSERT_TRUE(SpinUntil([&] {
+        return m.ChangeNameWindow()->isVisible() && m.SettingsWindow()->isVisible();
+    }));
+    m.SettingsWindow()->SizeField()->setText("20");
+    for (localnet::ClientSession* s : network.Network().Sessions())
+        if (s->Kind() == localnet::ServerKind::Network && s->LoggedIn()) s->Abort("test drop");
+    ASSERT_TRUE(SpinUntil([&] { return h->state->LoginWindow().isVisible(); }));
+    EXPECT_FALSE(m.InfoWindow()->isVisible());
+    EXPECT_FALSE(m.ChangeNameWindow()->isVisible());
+    EXPECT_FALSE(m.SettingsWindow()->isVisible());
+    shell::Settings saved(h->DataFile("settings.dat"));
+    ASSERT_TRUE(saved.Read());
+    EXPECT_EQ(saved.Values().size, 20);
 }
 
 }  // namespace

@@ -372,7 +372,9 @@ TEST_F(MainWindowTest, TabGoesThroughTheWindowInReadingOrder) {
     auto* contacts = main().Pane(MainPane::Contacts)->findChild<QAbstractScrollArea*>();
     ASSERT_NE(contacts, nullptr);
     // Disabled tools and paging buttons are passed over.
-    const std::vector<QWidget*> expected{main().ToolButton(Tool::NetworkInfo),
+    const std::vector<QWidget*> expected{main().ToolButton(Tool::AccountInfo),
+                                         main().ToolButton(Tool::NetworkInfo),
+                                         main().ToolButton(Tool::Settings),
                                          main().ToolButton(Tool::Help),
                                          main().StatusChoice(),
                                          &page().List(),
