@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QPlainTextEdit>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -33,8 +34,9 @@ int main(int argc, char** argv) {
             const char* what = s == 0   ? "signed in from 127.0.0.1"
                                : s == 1 ? "signed out after 0:12:31"
                                         : "failed sign-in from 192.168.10.27";
-            text += QByteArray::asprintf("2026-%02i-%02i %02i:%02i:%02i UTC  %s\n", 1 + i % 12,
-                                         1 + i % 28, i % 24, i % 60, (i * 7) % 60, what);
+            text += QString::asprintf("2026-%02i-%02i %02i:%02i:%02i UTC  %s\n", 1 + i % 12,
+                                         1 + i % 28, i % 24, i % 60, (i * 7) % 60, what)
+                        .toUtf8();
         }
         file.write(text);
         std::printf("history file: %d lines, %lld bytes\n", kLines,

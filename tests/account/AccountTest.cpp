@@ -21,6 +21,10 @@
 #include "support/qt/LocalNetworkFixture.h"
 #include "ui/ImageToggle.h"
 #include "ui/ServerResponseDlg.h"
+#include "ui/TextViewerDlg.h"
+
+#include <QPlainTextEdit>
+#include <QTextDocument>
 
 namespace account {
 namespace {
@@ -142,6 +146,29 @@ TEST(SettingsFile, WrittenWholeOrNotAtAll) {
     EXPECT_EQ(QDir(QString::fromStdString(dir.path())).entryList(QDir::Files).size(), 1);
     Settings nowhere(dir.path() + "/missing/settings.dat");
     EXPECT_FALSE(nowhere.Write());
+}
+
+TEST(HistoryViewer, LongHistoryComesBackLineForLineInFewParagraphs) {
+    testsupport::TempDir dir;
+    const std::string path = dir.path() + "/connhistory";
+    QString expected;
+    std::string bytes;
+    for (int i = 0; i < 100; ++i) {
+        const std::string line = "2026-12-08 21:30:05 UTC  signed in from 127.0.0." + std::to_string(i);
+        bytes += line + "\n";
+        expected += QString::fromStdString(line) + "\n";
+    }
+    WriteFile(path, bytes);
+    ui::Skin skin(1.0);
+    testsupport::ScriptedDialogs dialogs;
+    auto* viewer = ui::CTextViewerDlg::Open(skin, dialogs, net::Timings::Fast(), nullptr,
+                                            QString::fromStdString(path));
+    EXPECT_EQ(viewer->Text(), expected);
+    // 100 lines in groups of 32: three full paragraphs and the last four lines.
+    EXPECT_EQ(viewer->TextBox()->document()->blockCount(), 4);
+    EXPECT_EQ(viewer->TextBox()->textCursor().position(), expected.size());
+    EXPECT_EQ(ui::GroupLines("a\nb\nc", 2), QString("a") + QChar::LineSeparator + "b\nc");
+    delete viewer;
 }
 
 // --- The account module in a program without a server ---

@@ -230,6 +230,32 @@ TEST_F(AccountInfoTest, HistoryIsForTheAccountItselfOrAnAdministrator) {
     EXPECT_FALSE(stranger.Receive(std::chrono::milliseconds(200)));
 }
 
+TEST_F(AccountInfoTest, AnAccountWithoutARecordStartsFromNothing) {
+    // As an account of a data folder from before the record was kept.
+    TestClient creator;
+    ASSERT_TRUE(creator.Connect(server.NetworkPort()));
+    auto message = CreationEnvelope("1234567", "Dave Dunn", "Dave", "davepass",
+                                    "0f3c1a52-8d6e-4b7a-9c21-5e4d3b2a1f00", "none");
+    ASSERT_TRUE(
+        creator.SendRaw(QByteArray(reinterpret_cast<const char*>(message->data), message->remaining)));
+    auto reply = creator.Receive();
+    ASSERT_TRUE(reply);
+    ASSERT_EQ(reply->code, net::account::kCreated);
+    // Before any sign-in the history is empty, not missing.
+    auto admin = SignIn("admin", "adminpass");
+    auto none = History(*admin.file, "dave");
+    EXPECT_EQ(none.first, net::download::kStart);
+    EXPECT_TRUE(none.second.empty());
+
+    auto dave = SignIn("dave", "davepass");
+    auto info = Ask(*dave.file);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->username, "Dave");
+    EXPECT_EQ(info->line5, 1);
+    EXPECT_EQ(info->line6Count, 0);
+    EXPECT_EQ(info->line6Text, "none");
+}
+
 TEST(SignInHistory, TextsOfTheRecord) {
     const qint64 when =
         QDateTime(QDate(2026, 12, 8), QTime(21, 30, 5), QTimeZone::utc()).toSecsSinceEpoch();
