@@ -408,5 +408,19 @@ TEST_F(AccountWindows, SettingsSizeIsCheckedOnClosingAndNothingWrittenUntilItPas
     EXPECT_EQ(ReadFile(path), shell::EncodeSettings(SettingsValues{}));
 }
 
+TEST_F(AccountWindows, AFaceTheListDoesNotShowIsKeptOnClosing) {
+    CSettingsDlg& w = *module->SettingsWindow();
+    const std::string path = h.DataFile("settings.dat");
+    SettingsValues v;
+    v.fontIndex = 42;
+    v.green = 77;
+    WriteFile(path, shell::EncodeSettings(v));
+    w.Open();
+    EXPECT_EQ(w.FontList()->currentIndex(), -1);
+    w.reject();
+    EXPECT_EQ(ReadFile(path), shell::EncodeSettings(v));
+    EXPECT_EQ(h.state->Client().DataPath("settings.dat"), path);
+}
+
 }  // namespace
 }  // namespace account

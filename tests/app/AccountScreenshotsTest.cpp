@@ -1,5 +1,5 @@
 // The screenshots of the account and settings windows, taken from the
-// program against an in-process local network. Part of the hidden
+// program against an in-process local network. They belong to the hidden
 // screenshot mode: scripts/screenshots runs it with PALINDOR_SCREENSHOT_DIR set.
 
 #include <gtest/gtest.h>
