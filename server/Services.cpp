@@ -1,6 +1,7 @@
 // The services of the local network, one line each. A subsystem's server
 // side is its folder under server/ and its line here.
 
+#include "server/account/AccountInfoService.h"
 #include "server/account/AccountService.h"
 #include "server/core/LocalNetwork.h"
 #include "server/directory/DirectoryService.h"
@@ -13,6 +14,7 @@ std::vector<std::unique_ptr<Service>> MakeServices(LocalNetwork& network) {
     services.push_back(std::make_unique<DirectoryService>(network));
     services.push_back(std::make_unique<LoginService>(network));
     services.push_back(std::make_unique<AccountService>(network));
+    services.push_back(std::make_unique<AccountInfoService>(network));
     return services;
 }
 

@@ -9,8 +9,6 @@
 
 namespace localnet {
 
-namespace {
-
 bool ValidFullName(const std::string& bytes) {
     const QString name = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
     // Reject bytes that are not UTF-8: they would not come back out unchanged.
@@ -21,8 +19,6 @@ bool ValidFullName(const std::string& bytes) {
         if (c.category() == QChar::Other_Control) return false;
     return true;
 }
-
-}  // namespace
 
 bool ValidCredential(const std::string& text, size_t maxLength) {
     if (text.empty() || text.size() > maxLength) return false;

@@ -27,6 +27,8 @@ struct AccountRequest {
 // Usernames and passwords: letters A-Z and a-z, digits, '-' and '_', 1 to
 // `maxLength` bytes.
 bool ValidCredential(const std::string& text, size_t maxLength);
+// Full names: UTF-8, not blank, no control characters, at most 20 characters.
+bool ValidFullName(const std::string& bytes);
 
 class AccountService : public Service {
   public:

@@ -96,6 +96,11 @@ class LocalNetwork : public QObject {
     void ConnectionEnded(ClientSession* session);
     // An account's presence changed: 0 offline, else the status it set.
     void PresenceChanged(const QString& number, const QString& username, int status);
+    // A login named an existing account and its password was checked:
+    // accepted (said before LoggedIn, with the password the connection
+    // logged in with) or refused as wrong. Emitted by the login service.
+    void LoginChecked(ClientSession* session, const QString& number, const QString& username,
+                      const QString& password, bool accepted);
 
   private:
     bool Listen(std::unique_ptr<Listener>& listener, quint16 port, ServerKind kind, QString* error);

@@ -78,7 +78,12 @@ void LoginService::Login(ClientSession& session, LoginRequest& request) {
     }
     const QString username = QString::fromStdString(request.username);
     Account* account = network->FindAccount(username);
-    if (!account || !account->CheckPassword(QString::fromStdString(request.password))) {
+    const QString password = QString::fromStdString(request.password);
+    if (!account || !account->CheckPassword(password)) {
+        // Wrong passwords for a real account are part of its history.
+        if (account)
+            emit network_.LoginChecked(&session, network->number, account->username, password,
+                                       false);
         session.Refuse(p, s, net::disconnect::kRefused, kTextBadLogin);
         return;
     }
@@ -87,6 +92,7 @@ void LoginService::Login(ClientSession& session, LoginRequest& request) {
         return;
     }
     session.SetLogin(network->number, account->username);
+    emit network_.LoginChecked(&session, network->number, account->username, password, true);
     const bool admin = account->admin || account->root;
     const bool root = account->root;
     if (session.Kind() == ServerKind::Network) {

@@ -1,5 +1,6 @@
 #include "app/AppState.h"
 
+#include "account/api/AccountResponses.h"
 #include "app/Modules.h"
 #include "shell/MainDlg.h"
 #include "signin/AuthenticatingDlg.h"
@@ -71,6 +72,13 @@ void AppState::RegisterModules() {
     modules_ = options_.makeModules ? options_.makeModules() : MakeModules();
     for (const auto& module : modules_) module->RegisterPictures(skin_);
     for (const auto& module : modules_) module->Register(*context_);
+    signin_->SetOtherAccountResponses(
+        [this](net::Connection& c, const net::bufHeader& h) { HandleAccountResponse(c, h); });
+}
+
+void AppState::HandleAccountResponse(net::Connection& connection, const net::bufHeader& header) {
+    if (auto* responses = services_.Find<account::AccountResponses>())
+        responses->HandleAccountResponse(connection, header);
 }
 
 AppState::~AppState() {

@@ -120,6 +120,9 @@ class AppState : public QObject, public net::ClientListener {
   private:
     QWidget* OwnerFor(net::MessagePhase phase) const;
     void RegisterModules();
+    // Account responses other than account creation's, for the module that
+    // takes them (if it is in the program).
+    void HandleAccountResponse(net::Connection& connection, const net::bufHeader& header);
     void HideLoggedInWindows();
 
     ui::Dialogs& dialogs_;

@@ -125,6 +125,17 @@ enum Code : int32_t {
     kImproperPassword = 8,
     kBannedFromNetwork = 9,
     kIdentityLimit = 10,
+    // Requests on the file-server connection once logged in.
+    kInformationRequest = 3,  // message: no fields
+    kChangeFullName = 4,      // message: new full name
+    kChangePassword = 5,      // message: new password
+    // Their responses.
+    kInformation = 11,         // response: line 4, full name, username, password,
+                               // line 5, line 6 count, line 6 text
+    kFullNameChanged = 12,     // response
+    kFullNameRefused = 13,     // response: reason
+    kPasswordChanged = 14,     // response
+    kPasswordRefused = 15,     // response: reason
 };
 }
 

@@ -1,9 +1,6 @@
 #include "shell/MainWindowLogic.h"
 
-#include "shell/Settings.h"
-
 #include <cstdio>
-#include <fstream>
 
 namespace shell {
 
@@ -41,21 +38,6 @@ TrayBlink::Tick TrayBlink::OnTick(bool hiddenInTray, int32_t status) {
     tick.picture = flag_ ? TrayPicture::Alert : StatusTrayPicture(status);
     tick.keepRunning = running_ = true;
     return tick;
-}
-
-bool ReadTrayOption(const std::string& settingsPath) {
-    constexpr std::streamsize kSettingsSize = 27;
-    constexpr std::streamsize kTrayOffset = 26;
-    std::ifstream in(settingsPath, std::ios::binary);
-    if (!in) return false;
-    char bytes[kSettingsSize + 1];
-    in.read(bytes, sizeof bytes);
-    if (in.gcount() != kSettingsSize) return false;
-    return bytes[kTrayOffset] != 0;
-}
-
-bool Settings::TrayOption() const {
-    return ReadTrayOption(path_);
 }
 
 }  // namespace shell

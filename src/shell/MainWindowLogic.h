@@ -67,8 +67,4 @@ class TrayBlink {
     bool flag_ = false;
 };
 
-// The tray option of settings.dat (offset 26 of the 27-byte file); off when
-// the file is missing or is not a settings file.
-bool ReadTrayOption(const std::string& settingsPath);
-
 }  // namespace shell

@@ -360,7 +360,10 @@ void CSignIn::HandleAccountResponse(net::Connection& connection, const net::bufH
     net::MessageReader reader(connection.ReceiveBuffer(), header);
     if (!reader.HasCode()) return;
     const int32_t code = reader.Code();
-    if (CCreatingAccountDlg::PictureForResponse(code) < 0) return;  // not a creation response
+    if (CCreatingAccountDlg::PictureForResponse(code) < 0) {  // not a creation response
+        if (otherAccountResponses_) otherAccountResponses_(connection, header);
+        return;
+    }
     // After Cancel the user is back at the form: the answer may only change
     // the hidden creating-account window, never the login window.
     const bool cancelled = creatingAccount_->Cancelled();

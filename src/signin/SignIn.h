@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -82,6 +83,11 @@ class CSignIn : public QObject {
     void LoginCompleted();
     // A logged-in connection dropped: back to the login window.
     void ConnectionDropped();
+    // Who takes the account responses that are not about account creation.
+    void SetOtherAccountResponses(
+        std::function<void(net::Connection&, const net::bufHeader&)> handler) {
+        otherAccountResponses_ = std::move(handler);
+    }
 
   signals:
     // The network selection window was closed.
@@ -111,6 +117,7 @@ class CSignIn : public QObject {
     std::unique_ptr<CCreatingAccountDlg> creatingAccount_;
     QTimer loginTimer_;
     QTimer creationTimer_;
+    std::function<void(net::Connection&, const net::bufHeader&)> otherAccountResponses_;
 };
 
 }  // namespace signin

@@ -2,7 +2,7 @@
 
 #include <QFile>
 #include <QPointer>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 #include "ui/Dialogs.h"
 #include "ui/TextConvert.h"
@@ -43,6 +43,10 @@ size_t IncompleteTail(const std::string& bytes) {
     return 0;
 }
 
+// Lines per paragraph of the text box: few enough that laying out the
+// paragraphs on screen stays cheap, many enough to keep the count low.
+constexpr int kLinesPerParagraph = 32;
+
 }  // namespace
 
 QString TextFromPieces(const std::vector<std::string>& pieces) {
@@ -71,6 +75,20 @@ QString TextFromPieces(const std::vector<std::string>& pieces) {
     return text;
 }
 
+QString GroupLines(QString text, int perGroup) {
+    if (perGroup <= 1) return text;
+    int inGroup = 0;
+    for (QChar& c : text) {
+        if (c != QLatin1Char('\n')) continue;
+        if (++inGroup < perGroup) {
+            c = QChar::LineSeparator;
+        } else {
+            inGroup = 0;
+        }
+    }
+    return text;
+}
+
 CTextViewerDlg::CTextViewerDlg(const Skin& skin, Dialogs& dialogs, const net::Timings& timings,
                                QWidget* owner)
     : CSkinnedDlg(skin, dialogs, timings, owner) {
@@ -83,10 +101,11 @@ CTextViewerDlg::CTextViewerDlg(const Skin& skin, Dialogs& dialogs, const net::Ti
                     {QStringLiteral("IDB_BKGNDTEXTVIEWERSIDE"), QPoint(0, 20)},
                     {QStringLiteral("IDB_BKGNDTEXTVIEWERSIDE"), QPoint(width() - 20, 20)},
                     {QStringLiteral("IDB_BKGNDTEXTVIEWERBOTTOM"), QPoint(20, height() - 20)}});
-    text_ = new QTextEdit(this);
+    // A plain-text box lays out only what it shows, so a file of tens of
+    // thousands of lines opens at once with the caret at its end.
+    text_ = new QPlainTextEdit(this);
     text_->setReadOnly(true);
-    text_->setAcceptRichText(false);
-    text_->setLineWrapMode(QTextEdit::WidgetWidth);
+    text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     text_->setGeometry(20, 20, width() - 40, height() - 40);
     text_->setFrameShape(QFrame::NoFrame);
     text_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -112,7 +131,7 @@ void CTextViewerDlg::Load(const QString& path) {
         return;
     }
     // Plain text: a file's content is never interpreted as markup.
-    text_->setPlainText(TextFromPieces(pieces));
+    text_->setPlainText(GroupLines(TextFromPieces(pieces), kLinesPerParagraph));
     text_->moveCursor(QTextCursor::End);
 }
 

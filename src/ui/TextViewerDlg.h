@@ -4,13 +4,12 @@
 // windows, each use makes a new viewer, owned by the caller's window; it is
 // destroyed when it is closed.
 
+#include <QPlainTextEdit>
 #include <QString>
 #include <string>
 #include <vector>
 
 #include "ui/SkinnedDlg.h"
-
-class QTextEdit;
 
 namespace ui {
 
@@ -27,6 +26,13 @@ bool ReadTextPieces(const QString& path, std::vector<std::string>& pieces);
 // garbled; line ends become '\n'.
 QString TextFromPieces(const std::vector<std::string>& pieces);
 
+// The viewer's text with its lines grouped into paragraphs of `perGroup`
+// lines (line separators inside a group, one paragraph break after it). A
+// long file (a connection history, a log) then makes a few hundred
+// paragraphs instead of one per line, which the box builds and scrolls
+// through many times faster; the text it gives back is the same.
+QString GroupLines(QString text, int perGroup);
+
 class CTextViewerDlg : public CSkinnedDlg {
     Q_OBJECT
 
@@ -38,7 +44,7 @@ class CTextViewerDlg : public CSkinnedDlg {
                                 QWidget* owner, const QString& path);
 
     QString Text() const;
-    QTextEdit* TextBox() const { return text_; }
+    QPlainTextEdit* TextBox() const { return text_; }
     const QString& Path() const { return path_; }
 
   protected:
@@ -48,7 +54,7 @@ class CTextViewerDlg : public CSkinnedDlg {
     CTextViewerDlg(const Skin& skin, Dialogs& dialogs, const net::Timings& timings, QWidget* owner);
     void Load(const QString& path);
 
-    QTextEdit* text_ = nullptr;
+    QPlainTextEdit* text_ = nullptr;
     QString path_;
 };
 

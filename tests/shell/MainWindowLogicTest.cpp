@@ -60,28 +60,29 @@ TEST(MainWindowLogic, BlinkAlternatesWhileHiddenAndStopsOnceBack) {
     EXPECT_EQ(blink.OnTick(true, kStatusOnline).picture, TrayPicture::Alert);
 }
 
-TEST(MainWindowLogic, TrayOptionComesFromTheSettingsFile) {
-    // Read through the settings object each time, as the main window does.
+TEST(MainWindowLogic, TrayOptionComesFromTheSettingsRead) {
+    // The main window asks the settings in memory; they change when the
+    // file is read (at start-up and when the settings window opens).
     testsupport::TempDir dir;
     const std::string path = dir.path() + "/settings.dat";
-    EXPECT_FALSE(ReadTrayOption(path));  // no file: the default, off
+    Settings settings(path);
+    EXPECT_FALSE(settings.Read());  // no file: the default, off
+    EXPECT_FALSE(settings.TrayOption());
     auto write = [&](size_t size, char tray) {
         std::string bytes(size, '\0');
+        bytes[19] = 12;  // a valid size, so that only the tray byte matters
         if (size > 26) bytes[26] = tray;
         std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
     };
     write(27, 1);
-    EXPECT_TRUE(ReadTrayOption(path));
-    write(27, 0);
-    EXPECT_FALSE(ReadTrayOption(path));
-    write(28, 1);  // not a settings file
-    EXPECT_FALSE(ReadTrayOption(path));
-    write(12, 1);
-    EXPECT_FALSE(ReadTrayOption(path));
-    const Settings settings(path);
-    write(27, 1);
+    EXPECT_FALSE(settings.TrayOption());  // not read yet
+    EXPECT_TRUE(settings.Read());
+    EXPECT_TRUE(settings.TrayOption());
+    write(28, 0);  // not a settings file: the value read before stays
+    EXPECT_FALSE(settings.Read());
     EXPECT_TRUE(settings.TrayOption());
     write(27, 0);
+    EXPECT_TRUE(settings.Read());
     EXPECT_FALSE(settings.TrayOption());
 }
 

@@ -116,7 +116,9 @@ TEST_F(MainWindowTest, LoginShowsTitleTrayAndControls) {
         EXPECT_EQ(b->toolTip(), tip);
         EXPECT_TRUE(main().rect().contains(b->geometry())) << tip;
         // Only the shell's own tools work until their modules arrive.
-        EXPECT_EQ(b->isEnabled(), tool == Tool::Help || tool == Tool::NetworkInfo) << tip;
+        EXPECT_EQ(b->isEnabled(), tool == Tool::Help || tool == Tool::NetworkInfo ||
+                                      tool == Tool::AccountInfo || tool == Tool::Settings)
+            << tip;
     }
     // The modules' lists sit in the main window's panes.
     EXPECT_TRUE(main().rect().contains(main().Pane(MainPane::Sessions)->geometry()));
@@ -208,6 +210,8 @@ TEST_F(MainWindowTest, TrayOptionIsReadFromTheSettingsFile) {
     std::string settings(27, '\0');
     settings[26] = 1;
     std::ofstream(app_->Client().DataPath("settings.dat"), std::ios::binary) << settings;
+    // The file is read when the settings window opens.
+    main().ToolButton(Tool::Settings)->click();
     main().setWindowState(Qt::WindowMinimized);
     EXPECT_TRUE(main().HiddenInTray());
     EXPECT_FALSE(main().isVisible());
@@ -368,7 +372,9 @@ TEST_F(MainWindowTest, TabGoesThroughTheWindowInReadingOrder) {
     auto* contacts = main().Pane(MainPane::Contacts)->findChild<QAbstractScrollArea*>();
     ASSERT_NE(contacts, nullptr);
     // Disabled tools and paging buttons are passed over.
-    const std::vector<QWidget*> expected{main().ToolButton(Tool::NetworkInfo),
+    const std::vector<QWidget*> expected{main().ToolButton(Tool::AccountInfo),
+                                         main().ToolButton(Tool::NetworkInfo),
+                                         main().ToolButton(Tool::Settings),
                                          main().ToolButton(Tool::Help),
                                          main().StatusChoice(),
                                          &page().List(),
