@@ -2,6 +2,7 @@
 // side is its folder under server/ and its line here.
 
 #include "server/account/AccountService.h"
+#include "server/contacts/ContactsService.h"
 #include "server/core/LocalNetwork.h"
 #include "server/directory/DirectoryService.h"
 #include "server/login/LoginService.h"
@@ -13,6 +14,7 @@ std::vector<std::unique_ptr<Service>> MakeServices(LocalNetwork& network) {
     services.push_back(std::make_unique<DirectoryService>(network));
     services.push_back(std::make_unique<LoginService>(network));
     services.push_back(std::make_unique<AccountService>(network));
+    services.push_back(std::make_unique<ContactsService>(network));
     return services;
 }
 
