@@ -37,8 +37,10 @@ CFindContactDlg::CFindContactDlg(const ui::Skin& skin, ui::Dialogs& dialogs,
 }
 
 void CFindContactDlg::ShowOrder() {
+    // The arrow points up for an ascending list, as the list's users know
+    // it; Qt's styles draw the descending indicator that way.
     view_->header()->setSortIndicator(
-        model_.Order().column, model_.Order().ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+        model_.Order().column, model_.Order().ascending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 bool CFindContactDlg::LoadAndShow(const std::string& path) {
