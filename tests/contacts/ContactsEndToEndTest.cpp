@@ -156,9 +156,9 @@ TEST_F(ContactsEndToEnd, AddingRemovingAndFinding) {
     main.ToolButton(shell::Tool::Search)->click();
     CFindContactDlg& find = *m.FindWindow();
     ASSERT_TRUE(SpinUntil([&] { return find.isVisible(); }));
-    const auto& records = find.Records().Records();
     std::vector<std::string> names, online;
-    for (const auto& r : records) {
+    for (int row = 0; row < find.Records().rowCount(); ++row) {
+        const AccountRecord& r = *find.Records().RecordAt(row);
         names.push_back(r.fullName);
         if (r.online) online.push_back(r.username);
     }

@@ -39,8 +39,6 @@ struct AccountRecord {
     int online = 0;          // 0 or 1
     int banned = 0;          // 0 or 1
     int type = 2;            // 0 root, 1 admin, 2 regular
-    std::string createdText;
-    std::string lastLoginText;
 };
 
 // Longer lines are not the server's: they are skipped whole.
@@ -133,30 +131,29 @@ inline bool ParseAccountLine(std::string_view line, AccountRecord& out) {
         field = line.substr(at, end - at);
         at = end + 1;
     }
-    AccountRecord r;
-    r.username.assign(fields[0]);
-    r.fullName.assign(fields[1]);
-    if (fields[2] == "-1") {
-        r.created = -1;
-        r.createdText = "-";
-    } else {
-        r.created = detail::LeadingInteger(fields[2], std::numeric_limits<int64_t>::min(),
-                                           std::numeric_limits<int64_t>::max());
-        r.createdText = CreatedTimeText(r.created);
-    }
-    if (fields[3] == "-1") {
-        r.lastLogin = -1;
-        r.lastLoginText = "-";
-    } else {
-        r.lastLogin = detail::LeadingInteger(fields[3], std::numeric_limits<int32_t>::min(),
-                                             std::numeric_limits<int32_t>::max());
-        r.lastLoginText = RelativeTimeText(r.lastLogin);
-    }
-    r.online = fields[4] == "0" ? 0 : 1;
-    r.banned = fields[5] == "0" ? 0 : 1;
-    r.type = fields[6] == "0" ? 0 : (fields[6] == "1" ? 1 : 2);
-    out = std::move(r);
+    out.username.assign(fields[0]);
+    out.fullName.assign(fields[1]);
+    out.created = fields[2] == "-1"
+                      ? -1
+                      : detail::LeadingInteger(fields[2], std::numeric_limits<int64_t>::min(),
+                                               std::numeric_limits<int64_t>::max());
+    out.lastLogin = fields[3] == "-1"
+                        ? -1
+                        : detail::LeadingInteger(fields[3], std::numeric_limits<int32_t>::min(),
+                                                 std::numeric_limits<int32_t>::max());
+    out.online = fields[4] == "0" ? 0 : 1;
+    out.banned = fields[5] == "0" ? 0 : 1;
+    out.type = fields[6] == "0" ? 0 : (fields[6] == "1" ? 1 : 2);
     return true;
+}
+
+// The texts of the two time columns ("-" for no value), made when shown:
+// a list of many thousands of accounts shows only a screenful at a time.
+inline std::string CreatedText(const AccountRecord& r) {
+    return r.created == -1 ? std::string("-") : CreatedTimeText(r.created);
+}
+inline std::string LastLoginText(const AccountRecord& r) {
+    return r.lastLogin == -1 ? std::string("-") : RelativeTimeText(r.lastLogin);
 }
 
 // Every line that parses, in file order. False when the file cannot be opened.
@@ -164,10 +161,21 @@ inline bool ReadAccountList(const std::string& path, std::vector<AccountRecord>&
     std::ifstream file(path, std::ios::binary);
     if (!file) return false;
     out.clear();
-    std::string line;
+    // Read whole: the file is a few megabytes at most, and lines are cut
+    // faster from memory than through the stream.
+    std::string content;
+    char chunk[65536];
+    while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
+        content.append(chunk, static_cast<size_t>(file.gcount()));
+    }
+    const std::string_view all(content);
     AccountRecord record;
-    while (std::getline(file, line)) {
-        if (ParseAccountLine(line, record)) out.push_back(std::move(record));
+    size_t at = 0;
+    while (at < all.size()) {
+        size_t end = all.find('\n', at);
+        if (end == std::string_view::npos) end = all.size();
+        if (ParseAccountLine(all.substr(at, end - at), record)) out.push_back(record);
+        at = end + 1;
     }
     return true;
 }
@@ -230,16 +238,80 @@ struct AccountSortOrder {
     }
 };
 
-// Sorts keeping equal rows in their previous order.
-template <class Records, class Get>
-void SortAccounts(Records& records, const AccountSortOrder& order, Get get) {
-    std::stable_sort(records.begin(), records.end(), [&](const auto& x, const auto& y) {
-        const int c = CompareAccounts(get(x), get(y), order.column);
-        return order.ascending ? c < 0 : c > 0;
+// The sort value of every record in every column, made once per list so
+// that each header click sorts plain numbers: number columns as they are
+// (no value as the largest), text columns as each text's rank without
+// regard to case.
+struct AccountSortKeys {
+    std::vector<int64_t> columns[kAccountColumnCount];
+
+    void Build(const std::vector<AccountRecord>& records) {
+        const size_t n = records.size();
+        for (auto& c : columns) c.assign(n, 0);
+        const auto number = [](int64_t v) {
+            return v == -1 ? std::numeric_limits<int64_t>::max() : v;
+        };
+        for (size_t i = 0; i < n; ++i) {
+            const AccountRecord& r = records[i];
+            columns[kColumnCreated][i] = number(r.created);
+            columns[kColumnLastLogin][i] = number(r.lastLogin);
+            columns[kColumnOnline][i] = r.online;
+            columns[kColumnBanned][i] = r.banned;
+            columns[kColumnType][i] = r.type;
+        }
+        Rank(records, kColumnUsername, [](const AccountRecord& r) -> const std::string& {
+            return r.username;
+        });
+        Rank(records, kColumnFullName, [](const AccountRecord& r) -> const std::string& {
+            return r.fullName;
+        });
+    }
+
+  private:
+    template <class Get>
+    void Rank(const std::vector<AccountRecord>& records, int column, Get get) {
+        // Lower-cased once into one buffer; then byte order is the
+        // comparison's order.
+        size_t total = 0;
+        for (const AccountRecord& r : records) total += get(r).size();
+        std::string buffer;
+        buffer.reserve(total);
+        std::vector<std::pair<size_t, size_t>> spans(records.size());
+        for (size_t i = 0; i < records.size(); ++i) {
+            const std::string& text = get(records[i]);
+            spans[i] = {buffer.size(), text.size()};
+            for (const char c : text) {
+                buffer.push_back(static_cast<char>(detail::Lower(static_cast<unsigned char>(c))));
+            }
+        }
+        std::vector<std::pair<std::string_view, uint32_t>> order(records.size());
+        for (size_t i = 0; i < order.size(); ++i) {
+            order[i] = {std::string_view(buffer).substr(spans[i].first, spans[i].second),
+                        static_cast<uint32_t>(i)};
+        }
+        std::sort(order.begin(), order.end());
+        int64_t rank = 0;
+        for (size_t i = 0; i < order.size(); ++i) {
+            if (i > 0 && order[i].first != order[i - 1].first) ++rank;
+            columns[column][order[i].second] = rank;
+        }
+    }
+};
+
+// Sorts the row order `rows` (indices into the records the keys were built
+// from), keeping equal rows in their previous order.
+inline void SortAccounts(const AccountSortKeys& keys, std::vector<uint32_t>& rows,
+                         const AccountSortOrder& order) {
+    if (order.column < 0 || order.column >= kAccountColumnCount) return;
+    const std::vector<int64_t>& key = keys.columns[order.column];
+    std::vector<std::pair<int64_t, uint32_t>> sorted;
+    sorted.reserve(rows.size());
+    for (uint32_t r : rows) sorted.emplace_back(key[r], r);
+    const bool ascending = order.ascending;
+    std::stable_sort(sorted.begin(), sorted.end(), [ascending](const auto& a, const auto& b) {
+        return ascending ? a.first < b.first : a.first > b.first;
     });
-}
-inline void SortAccounts(std::vector<AccountRecord>& records, const AccountSortOrder& order) {
-    SortAccounts(records, order, [](const AccountRecord& r) -> const AccountRecord& { return r; });
+    for (size_t i = 0; i < rows.size(); ++i) rows[i] = sorted[i].second;
 }
 
 }  // namespace contacts

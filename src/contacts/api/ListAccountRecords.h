@@ -9,6 +9,7 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -29,15 +30,18 @@ class CListAccountRecords : public QAbstractTableModel {
     void SetRecords(std::vector<AccountRecord> records) {
         beginResetModel();
         records_ = std::move(records);
-        SortAccounts(records_, order_);
+        rows_.resize(records_.size());
+        for (size_t i = 0; i < rows_.size(); ++i) rows_[i] = static_cast<uint32_t>(i);
+        keys_.Build(records_);
+        SortAccounts(keys_, rows_, order_);
         endResetModel();
     }
     void Clear() { SetRecords({}); }
 
-    const std::vector<AccountRecord>& Records() const { return records_; }
+    // The record shown in a row, or null.
     const AccountRecord* RecordAt(int row) const {
-        return row >= 0 && row < static_cast<int>(records_.size())
-                   ? &records_[static_cast<size_t>(row)]
+        return row >= 0 && row < static_cast<int>(rows_.size())
+                   ? &records_[rows_[static_cast<size_t>(row)]]
                    : nullptr;
     }
     const AccountSortOrder& Order() const { return order_; }
@@ -51,12 +55,12 @@ class CListAccountRecords : public QAbstractTableModel {
 
     void Resort() {
         emit layoutAboutToBeChanged();
-        SortAccounts(records_, order_);
+        SortAccounts(keys_, rows_, order_);
         emit layoutChanged();
     }
 
     int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : static_cast<int>(records_.size());
+        return parent.isValid() ? 0 : static_cast<int>(rows_.size());
     }
     int columnCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : kAccountColumnCount;
@@ -76,9 +80,9 @@ class CListAccountRecords : public QAbstractTableModel {
             case kColumnFullName:
                 return Text(r->fullName);
             case kColumnCreated:
-                return Text(r->createdText);
+                return Text(CreatedText(*r));
             case kColumnLastLogin:
-                return Text(r->lastLoginText);
+                return Text(LastLoginText(*r));
             case kColumnOnline:
                 return QString::fromLatin1(YesNoText(r->online));
             case kColumnBanned:
@@ -95,7 +99,11 @@ class CListAccountRecords : public QAbstractTableModel {
         return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
     }
 
+    // The records as read, and the order they are shown in: sorting moves
+    // indices, not records.
     std::vector<AccountRecord> records_;
+    std::vector<uint32_t> rows_;
+    AccountSortKeys keys_;
     AccountSortOrder order_;
 };
 
