@@ -3,6 +3,7 @@
 // each column in turn. Prints the best of five rounds in milliseconds; the
 // goal is under 200 ms for the whole of it.
 
+#include <unistd.h>
 #include <QCoreApplication>
 #include <algorithm>
 #include <chrono>
@@ -11,7 +12,6 @@
 #include <fstream>
 #include <random>
 #include <string>
-#include <unistd.h>
 
 #include "contacts/api/AccountList.h"
 #include "contacts/api/ListAccountRecords.h"

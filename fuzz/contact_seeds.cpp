@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
     bool ok = true;
     {
         net::MessageWriter w(contact::kContactList);
-        w.Int(3).Str("admin").Str("1").Int(0).Str("bob").Str("0").Int(1).Str("carol").Str("0").Int(2);
+        w.Int(3).Str("admin").Str("1").Int(0).Str("bob").Str("0").Int(1).Str("carol").Str("0").Int(
+            2);
         ok &= Write(dir, "list", S::Response, w);
     }
     {

@@ -72,26 +72,28 @@ ContactsService::ContactsService(LocalNetwork& network) : network_(network) {
         name = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
         return true;
     };
-    router.Register(ServerKind::Network, net::Primary::Contact, contact::kAddContact,
-                    [this, readName](ClientSession& s, const net::bufHeader&, net::MessageReader& f) {
-                        QString name;
-                        if (readName(f, name)) HandleAdd(s, name);
-                    });
-    router.Register(ServerKind::Network, net::Primary::Contact, contact::kRemoveContact,
-                    [this, readName](ClientSession& s, const net::bufHeader&, net::MessageReader& f) {
-                        QString name;
-                        if (readName(f, name)) HandleRemove(s, name);
-                    });
-    router.Register(ServerKind::Network, net::Primary::Contact, contact::kListRequest,
-                    [this](ClientSession& s, const net::bufHeader&, net::MessageReader&) {
-                        SendList(s);
-                    });
-    router.Register(ServerKind::Network, net::Primary::Contact, contact::kMute,
-                    [this, readName](ClientSession& s, const net::bufHeader&, net::MessageReader& f) {
-                        QString name;
-                        int32_t flag = 0;
-                        if (readName(f, name) && f.Int(0, 1, flag)) HandleMute(s, name, flag == 1);
-                    });
+    router.Register(
+        ServerKind::Network, net::Primary::Contact, contact::kAddContact,
+        [this, readName](ClientSession& s, const net::bufHeader&, net::MessageReader& f) {
+            QString name;
+            if (readName(f, name)) HandleAdd(s, name);
+        });
+    router.Register(
+        ServerKind::Network, net::Primary::Contact, contact::kRemoveContact,
+        [this, readName](ClientSession& s, const net::bufHeader&, net::MessageReader& f) {
+            QString name;
+            if (readName(f, name)) HandleRemove(s, name);
+        });
+    router.Register(
+        ServerKind::Network, net::Primary::Contact, contact::kListRequest,
+        [this](ClientSession& s, const net::bufHeader&, net::MessageReader&) { SendList(s); });
+    router.Register(
+        ServerKind::Network, net::Primary::Contact, contact::kMute,
+        [this, readName](ClientSession& s, const net::bufHeader&, net::MessageReader& f) {
+            QString name;
+            int32_t flag = 0;
+            if (readName(f, name) && f.Int(0, 1, flag)) HandleMute(s, name, flag == 1);
+        });
     router.Register(ServerKind::Network, net::Primary::Contact, contact::kSetStatus,
                     [this](ClientSession& s, const net::bufHeader&, net::MessageReader& f) {
                         int32_t status = 0;
@@ -111,9 +113,9 @@ ContactsService::ContactsService(LocalNetwork& network) : network_(network) {
         });
 
     QObject::connect(&network_, &LocalNetwork::LoggedIn, &network_,
-            [this](ClientSession* s) { OnLoggedIn(s); });
+                     [this](ClientSession* s) { OnLoggedIn(s); });
     QObject::connect(&network_, &LocalNetwork::ConnectionEnded, &network_,
-            [this](ClientSession* s) { OnConnectionEnded(s); });
+                     [this](ClientSession* s) { OnConnectionEnded(s); });
 }
 
 bool ContactsService::Open(QString* error) {
@@ -241,8 +243,7 @@ void ContactsService::HandleAdd(ClientSession& session, const QString& name) {
     const Key owner = KeyOf(session.NetworkNumber(), session.Username());
     Lists lists = ListsOf(owner.first, owner.second);
     // Already listed, or the list is full: the unchanged list answers.
-    if (!ContainsName(lists.contacts, account->username) &&
-        lists.contacts.size() < kMaxContacts) {
+    if (!ContainsName(lists.contacts, account->username) && lists.contacts.size() < kMaxContacts) {
         lists.contacts << account->username;
         Save(owner, lists);
     }

@@ -76,7 +76,8 @@ std::optional<std::string> CheckNewContact(const std::u16string& typed, const st
         }
     }
     if (book.Find(utf8) != nullptr) {
-        return std::string("A contact with the specified username already exists in the contact list");
+        return std::string(
+            "A contact with the specified username already exists in the contact list");
     }
     return std::nullopt;
 }

@@ -78,11 +78,11 @@ void ContactsModule::Register(shell::ModuleContext& ctx) {
         if (mainWindow_) mainWindow_->setFocus();
     });
 
-    ctx.RegisterFamily(net::Primary::Contact,
-                       [this](net::Connection& connection, const net::bufHeader& header,
-                              net::LogLine& log) {
-                           HandleContactMessage(connection, header, log, *this);
-                       });
+    ctx.RegisterFamily(
+        net::Primary::Contact,
+        [this](net::Connection& connection, const net::bufHeader& header, net::LogLine& log) {
+            HandleContactMessage(connection, header, log, *this);
+        });
     ctx.AddOpeningRequest(
         [](net::Client& client) { return SendContactListRequest(client.NetworkServer()); });
     ctx.MainWindow().SetStatusSender([this](int32_t status) { SendStatus(status); });
@@ -118,6 +118,11 @@ void ContactsModule::LoggedIn() {
     // Nothing of an earlier login shows until this login's list arrives.
     book_.Clear();
     Redraw();
+}
+
+void ContactsModule::LoggedOut() {
+    // The add and find windows are hidden with the others; an open menu too.
+    if (menu_ != nullptr) menu_->hide();
 }
 
 QAction* ContactsModule::MenuItem(Command command) const {
@@ -315,8 +320,9 @@ void ContactsModule::StatusChanged(const StatusChange& change) {
 }
 
 void ContactsModule::UnknownUser() {
-    client_->ShowServerResponse("An account with the specified username could not be found",
-                                "Unable to locate the containing folder for the specified username");
+    client_->ShowServerResponse(
+        "An account with the specified username could not be found",
+        "Unable to locate the containing folder for the specified username");
 }
 
 void ContactsModule::RecipientOffline(net::MessageReader& fields, net::LogLine& log) {

@@ -60,6 +60,7 @@ class ContactsModule final : public shell::Module, public ContactsApi, public Ms
     void RegisterPictures(ui::Skin& skin) override;
     void Register(shell::ModuleContext& ctx) override;
     void LoggedIn() override;
+    void LoggedOut() override;
 
     // Null until registered.
     CListContacts* List() const { return list_; }

@@ -58,8 +58,8 @@ bool CFindContactDlg::LoadAndShow(const std::string& path) {
         // The first showing sits right of and below the centre, clear of the
         // main window's contacts.
         placed_ = true;
-        ShowInFront(ui::ShowPlacement::At(CentredTopLeft(ScreenRect(), OuterSize()) +
-                                          QPoint(165, 100)));
+        ShowInFront(
+            ui::ShowPlacement::At(CentredTopLeft(ScreenRect(), OuterSize()) + QPoint(165, 100)));
     }
     return true;
 }

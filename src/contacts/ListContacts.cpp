@@ -2,10 +2,10 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTextDocument>
-#include <QHeaderView>
 
 #include "ui/ListView.h"
 #include "ui/Skin.h"

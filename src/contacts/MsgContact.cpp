@@ -62,11 +62,13 @@ ContactListMessage DecodeContactList(net::MessageReader& fields) {
     for (int32_t i = 0; i < count; ++i) {
         Contact c;
         if (!fields.Str(1, kMaxUsername, c.username)) {
-            out.fault = "MsgContact.HandleResponseContactList(2): Unable to decode contact username";
+            out.fault =
+                "MsgContact.HandleResponseContactList(2): Unable to decode contact username";
             return out;
         }
         if (!fields.Str(1, kMaxMuteText, c.muteText)) {
-            out.fault = "MsgContact.HandleResponseContactList(3): Unable to decode contact mute text";
+            out.fault =
+                "MsgContact.HandleResponseContactList(3): Unable to decode contact mute text";
             return out;
         }
         if (!fields.Int(0, 2, c.status)) {
@@ -109,8 +111,9 @@ void HandleContactMessage(net::Connection& connection, const net::bufHeader& hea
                 listener.RecipientOffline(fields, log);
                 return;
             default:
-                log.Write("MsgContact.HandleResponse(1): Unknown response '%i' received from server",
-                          fields.Code());
+                log.Write(
+                    "MsgContact.HandleResponse(1): Unknown response '%i' received from server",
+                    fields.Code());
                 return;
         }
     }

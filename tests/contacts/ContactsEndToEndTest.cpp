@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -35,7 +35,8 @@ class ContactsEndToEnd : public ::testing::Test {
     std::unique_ptr<apptest::AppHarness> LogIn(const QString& user, const QString& password) {
         auto h = std::make_unique<apptest::AppHarness>(server.Endpoints());
         h->ConfirmLogin(user, password);
-        EXPECT_TRUE(SpinUntil([&] { return h->state->MainWindow().isVisible(); })) << user.toStdString();
+        EXPECT_TRUE(SpinUntil([&] { return h->state->MainWindow().isVisible(); }))
+            << user.toStdString();
         return h;
     }
 
@@ -100,8 +101,9 @@ TEST_F(ContactsEndToEnd, MutingLastsThroughARestartAndANewLogin) {
     // The server has stored it.
     ASSERT_TRUE(SpinUntil([&] {
         QSqlQuery q(server.Network().GetStore().Database());
-        return q.exec("SELECT COUNT(*) FROM contact_muted WHERE owner_key = 'alice' AND "
-                      "muted = 'bob'") &&
+        return q.exec(
+                   "SELECT COUNT(*) FROM contact_muted WHERE owner_key = 'alice' AND "
+                   "muted = 'bob'") &&
                q.next() && q.value(0).toInt() == 1;
     }));
 

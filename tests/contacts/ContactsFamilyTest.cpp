@@ -12,12 +12,16 @@
 #include <QMenu>
 #include <QPixmap>
 #include <cstring>
+#include <fstream>
 
 #include "app/AppHarness.h"
 #include "contacts/AddContactDlg.h"
 #include "contacts/ContactsModule.h"
+#include "contacts/FindContactDlg.h"
 #include "contacts/ListContacts.h"
 #include "net/Protocol.h"
+#include "net/Transfers.h"
+#include "support/qt/LocalNetworkFixture.h"
 #include "ui/ServerResponseDlg.h"
 
 namespace contacts {
@@ -133,7 +137,8 @@ TEST_F(ContactsFamily, ListResponsesReplaceTheListAndKeepWhatWasReadBeforeABreak
 
     List({{"x", "0", 0}}, 1000);
     EXPECT_TRUE(Names().isEmpty());
-    EXPECT_EQ(Log().Text(), "MsgContact.HandleResponseContactList(1): Unable to decode contact count");
+    EXPECT_EQ(Log().Text(),
+              "MsgContact.HandleResponseContactList(1): Unable to decode contact count");
 }
 
 TEST_F(ContactsFamily, PresenceMatchesNamesExactly) {
@@ -163,7 +168,8 @@ TEST_F(ContactsFamily, PresenceMatchesNamesExactly) {
 TEST_F(ContactsFamily, UnknownMessagesAreLoggedAndTheUnknownUserIsShown) {
     net::MessageWriter response(7);
     Route(response, net::Secondary::Response);
-    EXPECT_EQ(Log().Text(), "MsgContact.HandleResponse(1): Unknown response '7' received from server");
+    EXPECT_EQ(Log().Text(),
+              "MsgContact.HandleResponse(1): Unknown response '7' received from server");
     net::MessageWriter notification(5);
     Route(notification, net::Secondary::Notification);
     EXPECT_EQ(Log().Text(),
@@ -182,9 +188,8 @@ TEST_F(ContactsFamily, UnknownMessagesAreLoggedAndTheUnknownUserIsShown) {
 
     // The instant-message side goes to whoever registered for it.
     std::string offline;
-    module->SetRecipientOfflineHandler([&](net::MessageReader& f, net::LogLine&) {
-        EXPECT_TRUE(f.Str(1, 12, offline));
-    });
+    module->SetRecipientOfflineHandler(
+        [&](net::MessageReader& f, net::LogLine&) { EXPECT_TRUE(f.Str(1, 12, offline)); });
     net::MessageWriter off(wire::kRecipientOffline);
     off.Str("bob");
     Route(off, net::Secondary::Response);
@@ -207,7 +212,8 @@ TEST_F(ContactsFamily, AddContactChecksInOrder) {
               "Usernames can only contain letters, numbers, dashes '-', and underscores '_'");
     EXPECT_EQ(attempt(QString::fromUtf8("j\xc3\xb6rg")),
               "Usernames can only contain letters, numbers, dashes '-', and underscores '_'");
-    EXPECT_EQ(attempt("bob"), "A contact with the specified username already exists in the contact list");
+    EXPECT_EQ(attempt("bob"),
+              "A contact with the specified username already exists in the contact list");
     EXPECT_EQ(h.dialogs.Last().title, "Error");
     EXPECT_EQ(h.dialogs.Last().icon, ui::MsgIcon::Error);
     EXPECT_TRUE(add.isVisible());
@@ -295,7 +301,8 @@ TEST_F(ContactsFamily, MenuDeleteAndMuting) {
 TEST_F(ContactsFamily, MenuActionsOtherModulesFill) {
     List({{"bob", "0", 0}, {"al.ce", "0", 1}, {"%s<b>", "0", 2}});
     std::vector<std::string> ims, pages;
-    module->SetContactAction(ContactAction::SendIm, [&](const std::string& u) { ims.push_back(u); });
+    module->SetContactAction(ContactAction::SendIm,
+                             [&](const std::string& u) { ims.push_back(u); });
     module->SetViewWhiteboardAction(
         [&](const std::string&, const std::string& page) { pages.push_back(page); });
     ASSERT_TRUE(module->PrepareMenu(0));
@@ -314,6 +321,39 @@ TEST_F(ContactsFamily, MenuActionsOtherModulesFill) {
     // A name with markup or a format sign is shown as written.
     EXPECT_EQ(Row(2).data(Qt::DisplayRole).toString(), "%s<b>");
     EXPECT_TRUE(Row(2).data(Qt::ToolTipRole).toString().contains("%s&lt;b&gt; is away"));
+}
+
+TEST_F(ContactsFamily, AccountListCompletionGoesByPurpose) {
+    const net::SlotHooks hooks = h.state->Client().Transfers().Get(ContactsModule::kAccountListSlot);
+    ASSERT_TRUE(hooks.completed);
+    const std::string path = h.DataFile("files/remote/listaccount/listaccount");
+
+    // No file: reported, nothing shown.
+    hooks.completed(ContactsModule::kPurposeFindContact);
+    EXPECT_EQ(h.dialogs.Last().text, "Failed to open account list file with read access");
+    EXPECT_EQ(h.dialogs.Last().icon, ui::MsgIcon::Information);
+    EXPECT_FALSE(module->FindWindow()->isVisible());
+
+    ASSERT_TRUE(net::CreateTransferDirectories(h.state->Client().DataDirectory(),
+                                               "files/remote/listaccount"));
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "bob;Bob Baker;0;-1;1;0;2;\nalice;Alice Archer;0;5;0;0;2;\n";
+    }
+    std::string managed;
+    module->SetAccountListForManagement([&](const std::string& p) { managed = p; });
+    hooks.completed(ContactsModule::kPurposeManageAccounts);
+    EXPECT_EQ(managed, path);
+    EXPECT_FALSE(module->FindWindow()->isVisible());
+
+    hooks.completed(ContactsModule::kPurposeFindContact);
+    ASSERT_TRUE(testsupport::SpinUntil([&] { return module->FindWindow()->isVisible(); }));
+    EXPECT_EQ(module->FindWindow()->Records().rowCount(), 2);
+    EXPECT_EQ(module->FindWindow()->Records().RecordAt(0)->username, "alice");
+
+    // A drop hides it with the other windows of the session.
+    h.state->ConnectionDropped();
+    EXPECT_FALSE(module->FindWindow()->isVisible());
 }
 
 }  // namespace

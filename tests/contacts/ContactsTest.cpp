@@ -41,7 +41,6 @@ TEST(ContactRequests, StatusOnTheWire) {
     ASSERT_TRUE(statusReader.Int(1, 2, value));
     EXPECT_EQ(value, 2);
 
-
     // The status choice has two items: anything else goes out as online.
     got = Receive(*BuildStatusMessage(7));
     ASSERT_NE(got, nullptr);

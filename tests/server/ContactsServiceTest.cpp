@@ -153,8 +153,7 @@ TEST_F(ContactsServiceTest, AddRemoveAndMuteAnswers) {
     alice = LogIn("alice", "alicepass");
     list = List(*alice);
     ASSERT_TRUE(list);
-    EXPECT_EQ(*list,
-              (std::vector<Entry>{{"admin", "0", 0}, {"carol", "1", 0}, {"root", "1", 0}}));
+    EXPECT_EQ(*list, (std::vector<Entry>{{"admin", "0", 0}, {"carol", "1", 0}, {"root", "1", 0}}));
 }
 
 TEST_F(ContactsServiceTest, AnEmptiedListStaysEmptyThroughSeededRestarts) {
@@ -249,9 +248,8 @@ TEST_F(ContactsServiceTest, AccountListIsMadeOnTheSpot) {
     const auto& accounts = Demo().accounts;
     const auto created = [&](int i) { return std::to_string(accounts[i].created); };
     // Creation order; alice is online and has just logged in; the others never did.
-    const std::string expected =
-        "root;Root;" + created(0) + ";-1;0;0;0;\n" + "admin;Administrator;" + created(1) +
-        ";-1;0;0;1;\n";
+    const std::string expected = "root;Root;" + created(0) + ";-1;0;0;0;\n" +
+                                 "admin;Administrator;" + created(1) + ";-1;0;0;1;\n";
     ASSERT_EQ(content.substr(0, expected.size()), expected);
     const std::string rest = content.substr(expected.size());
     EXPECT_TRUE(rest.rfind("alice;Alice Archer;" + created(2) + ";0;1;0;2;\n", 0) == 0 ||

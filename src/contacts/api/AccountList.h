@@ -83,7 +83,8 @@ inline std::string CreatedTimeText(int64_t seconds) {
     const time_t t = static_cast<time_t>(seconds);
     std::tm local{};
     if (localtime_r(&t, &local) == nullptr) return "-";
-    const int hour = local.tm_hour == 0 ? 12 : (local.tm_hour > 12 ? local.tm_hour - 12 : local.tm_hour);
+    const int hour =
+        local.tm_hour == 0 ? 12 : (local.tm_hour > 12 ? local.tm_hour - 12 : local.tm_hour);
     char text[96];
     std::snprintf(text, sizeof text, "%i:%02i:%02i%s on %i/%i/%i", hour, local.tm_min, local.tm_sec,
                   local.tm_hour < 12 ? "AM" : "PM", local.tm_mon + 1, local.tm_mday,
@@ -181,7 +182,9 @@ inline bool ReadAccountList(const std::string& path, std::vector<AccountRecord>&
 }
 
 // The words of the last three columns.
-inline const char* YesNoText(int flag) { return flag ? "Yes" : "No"; }
+inline const char* YesNoText(int flag) {
+    return flag ? "Yes" : "No";
+}
 inline const char* AccountTypeText(int type) {
     return type == 0 ? "root" : (type == 1 ? "admin" : "regular");
 }
@@ -259,12 +262,10 @@ struct AccountSortKeys {
             columns[kColumnBanned][i] = r.banned;
             columns[kColumnType][i] = r.type;
         }
-        Rank(records, kColumnUsername, [](const AccountRecord& r) -> const std::string& {
-            return r.username;
-        });
-        Rank(records, kColumnFullName, [](const AccountRecord& r) -> const std::string& {
-            return r.fullName;
-        });
+        Rank(records, kColumnUsername,
+             [](const AccountRecord& r) -> const std::string& { return r.username; });
+        Rank(records, kColumnFullName,
+             [](const AccountRecord& r) -> const std::string& { return r.fullName; });
     }
 
   private:
