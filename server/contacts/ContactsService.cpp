@@ -18,6 +18,9 @@ namespace contact = net::contact;
 // The account list's request code (its download slot is 13).
 constexpr int32_t kAccountListRequest = 8;
 
+// The longest username the client's list and presence messages carry.
+constexpr int kMaxListedName = 12;
+
 // Request fields are read generously: a name that names no account is
 // answered as unknown, not dropped.
 constexpr int32_t kMaxNameField = 255;
@@ -300,8 +303,9 @@ void ContactsService::SendList(ClientSession& session) {
     const Lists lists = ListsOf(session.NetworkNumber(), session.Username());
     QStringList names;
     for (const QString& c : lists.contacts) {
-        // Accounts deleted since they were added are left out.
-        if (n && n->FindAccount(c)) names << c;
+        // Accounts deleted since they were added are left out, and so are
+        // names too long for the client's list, which would end its reading.
+        if (n && n->FindAccount(c) && c.toUtf8().size() <= kMaxListedName) names << c;
     }
     std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         return a.compare(b, Qt::CaseInsensitive) < 0;
@@ -353,6 +357,7 @@ void ContactsService::Push(const QString& number, const QString& username, int s
     const Account* account = n ? n->FindAccount(username) : nullptr;
     const QString stored = account ? account->username : username;
     emit network_.PresenceChanged(number, stored, status);
+    if (stored.toUtf8().size() > kMaxListedName) return;
     for (ClientSession* s : network_.Sessions()) {
         if (s->Kind() != ServerKind::Network || !s->LoggedIn() || s->Closing() ||
             s->NetworkNumber() != number)

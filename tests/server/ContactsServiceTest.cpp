@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QSqlQuery>
 #include <optional>
 #include <string>
 #include <vector>
@@ -109,6 +110,18 @@ TEST_F(ContactsServiceTest, SeededListIsSortedWithMuteTextsAndPresence) {
     ASSERT_TRUE(list);
     ASSERT_EQ(list->size(), 4u);
     EXPECT_EQ((*list)[3].username, "root") << "kept in the spelling it was created with";
+
+    // A name too long for the client's list (an account of an older data
+    // folder) is left out rather than ending the client's reading there.
+    localnet::Account longName;
+    longName.username = "thirteenchars";
+    longName.fullName = "Long Name";
+    longName.SetPassword("longpass");
+    ASSERT_TRUE(server.Network().GetStore().AddAccount(Demo(), longName));
+    Request(*alice, contact::kAddContact, "thirteenchars");
+    list = NextList(*alice);
+    ASSERT_TRUE(list) << "the list still decodes";
+    EXPECT_EQ(list->size(), 4u);
 }
 
 TEST_F(ContactsServiceTest, AddRemoveAndMuteAnswers) {
@@ -154,6 +167,35 @@ TEST_F(ContactsServiceTest, AddRemoveAndMuteAnswers) {
     list = List(*alice);
     ASSERT_TRUE(list);
     EXPECT_EQ(*list, (std::vector<Entry>{{"admin", "0", 0}, {"carol", "1", 0}, {"root", "1", 0}}));
+}
+
+TEST_F(ContactsServiceTest, AFullListTakesNoMore) {
+    // Root's list filled up to the limit behind the service's back, then read
+    // at the next start.
+    ASSERT_TRUE(server.Network().GetStore().Write([](QSqlDatabase& db) {
+        QSqlQuery q(db);
+        for (int i = 1; i < 999; ++i) {
+            q.prepare(
+                "INSERT INTO contact_entries (network, owner_key, position, contact) "
+                "VALUES ('1234567', 'root', ?, ?)");
+            q.addBindValue(i);
+            q.addBindValue(QString("gone%1").arg(i));
+            if (!q.exec()) return false;
+        }
+        return true;
+    }));
+    ASSERT_TRUE(server.Restart());
+    auto root = LogIn("root", "rootpass");
+    Request(*root, contact::kAddContact, "alice");
+    auto list = NextList(*root);
+    ASSERT_TRUE(list);
+    EXPECT_EQ(*list, (std::vector<Entry>{{"admin", "0", 0}}));
+    Request(*root, contact::kRemoveContact, "gone5");
+    ASSERT_TRUE(NextList(*root));
+    Request(*root, contact::kAddContact, "alice");
+    list = NextList(*root);
+    ASSERT_TRUE(list);
+    EXPECT_EQ(*list, (std::vector<Entry>{{"admin", "0", 0}, {"alice", "0", 0}}));
 }
 
 TEST_F(ContactsServiceTest, AnEmptiedListStaysEmptyThroughSeededRestarts) {
