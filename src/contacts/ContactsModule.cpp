@@ -30,7 +30,19 @@ bool SameAccount(const std::string& a, const std::string& b) {
 }  // namespace
 
 ContactsModule::ContactsModule() = default;
-ContactsModule::~ContactsModule() = default;
+ContactsModule::~ContactsModule() {
+    // The list and its menu belong to the main window, which may outlive
+    // this module: nothing of theirs may call back into it any more.
+    for (const QMetaObject::Connection& c : connections_) QObject::disconnect(c);
+}
+
+CListContacts* ContactsModule::List() const {
+    return list_.data();
+}
+
+QMenu* ContactsModule::Menu() const {
+    return menu_.data();
+}
 
 void ContactsModule::RegisterPictures(ui::Skin& skin) {
     const char* presence[] = {"OFFLINE", "ONLINE", "AWAY", "MUTED"};
@@ -64,19 +76,21 @@ void ContactsModule::Register(shell::ModuleContext& ctx) {
     for (const auto& [command, text] : items) {
         QAction* action = menu_->addAction(QString::fromLatin1(text));
         items_[command] = action;
-        QObject::connect(action, &QAction::triggered, list_,
-                         [this, command = command] { RunCommand(command, menuUser_); });
+        connections_.push_back(
+            QObject::connect(action, &QAction::triggered, list_,
+                             [this, command = command] { RunCommand(command, menuUser_); }));
     }
-    QObject::connect(list_, &CListContacts::menuRequested, list_,
-                     [this](int row, const QPoint& at) {
-                         if (PrepareMenu(row)) menu_->popup(at);
-                     });
-    QObject::connect(list_, &CListContacts::deleteRequested, list_, [this](int row) {
-        if (const Contact* c = ContactAt(row)) RunCommand(kRemoveContact, c->username);
-    });
-    QObject::connect(list_, &CListContacts::clickedAway, list_, [this] {
+    connections_.push_back(QObject::connect(list_, &CListContacts::menuRequested, list_,
+                                            [this](int row, const QPoint& at) {
+                                                if (PrepareMenu(row)) menu_->popup(at);
+                                            }));
+    connections_.push_back(
+        QObject::connect(list_, &CListContacts::deleteRequested, list_, [this](int row) {
+            if (const Contact* c = ContactAt(row)) RunCommand(kRemoveContact, c->username);
+        }));
+    connections_.push_back(QObject::connect(list_, &CListContacts::clickedAway, list_, [this] {
         if (mainWindow_) mainWindow_->setFocus();
-    });
+    }));
 
     ctx.RegisterFamily(
         net::Primary::Contact,

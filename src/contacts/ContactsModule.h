@@ -4,11 +4,13 @@
 // presence and muting, the add-contact and find-a-contact windows, the
 // contact family, and the service other modules use (contacts/api).
 
+#include <QMetaObject>
 #include <QPointer>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "contacts/ContactList.h"
 #include "contacts/MsgContact.h"
@@ -63,11 +65,11 @@ class ContactsModule final : public shell::Module, public ContactsApi, public Ms
     void LoggedOut() override;
 
     // Null until registered.
-    CListContacts* List() const { return list_; }
+    CListContacts* List() const;
     CAddContactDlg* AddWindow() const { return add_.get(); }
     CFindContactDlg* FindWindow() const { return find_.get(); }
     // The contact menu as it was last opened for a row (null before).
-    QMenu* Menu() const { return menu_; }
+    QMenu* Menu() const;
     QAction* MenuItem(Command command) const;
     const ContactBook& Book() const { return book_; }
 
@@ -120,10 +122,11 @@ class ContactsModule final : public shell::Module, public ContactsApi, public Ms
     ContactBook book_;
     std::string lastAccount_;
 
-    CListContacts* list_ = nullptr;  // owned by the main window's pane
-    QMenu* menu_ = nullptr;          // owned by the list
+    QPointer<CListContacts> list_;  // owned by the main window's pane
+    QPointer<QMenu> menu_;          // owned by the list
     std::map<Command, QAction*> items_;
     std::string menuUser_;
+    std::vector<QMetaObject::Connection> connections_;
     std::unique_ptr<CAddContactDlg> add_;
     std::unique_ptr<CFindContactDlg> find_;
 
