@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPixmap>
+#include <QSignalSpy>
+#include <QTest>
 #include <cstring>
 #include <fstream>
 
@@ -298,6 +300,21 @@ TEST_F(ContactsFamily, MenuDeleteAndMuting) {
     EXPECT_EQ(Picture(0), 1);
 }
 
+TEST_F(ContactsFamily, AClickBesideTheRowsLeavesNoneSelected) {
+    List({{"bob", "0", 1}});
+    CListContacts& list = *module->List();
+    list.resize(200, 240);
+    Select(0);
+    QSignalSpy away(&list, &CListContacts::clickedAway);
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(20, 200));
+    EXPECT_EQ(list.SelectedRow(), -1);
+    EXPECT_EQ(away.count(), 1);
+    // A click on a row selects it and keeps the focus in the list.
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(Row(0)).center());
+    EXPECT_EQ(list.SelectedRow(), 0);
+    EXPECT_EQ(away.count(), 1);
+}
+
 TEST_F(ContactsFamily, MenuActionsOtherModulesFill) {
     List({{"bob", "0", 0}, {"al.ce", "0", 1}, {"%s<b>", "0", 2}});
     std::vector<std::string> ims, pages;
@@ -324,7 +341,8 @@ TEST_F(ContactsFamily, MenuActionsOtherModulesFill) {
 }
 
 TEST_F(ContactsFamily, AccountListCompletionGoesByPurpose) {
-    const net::SlotHooks hooks = h.state->Client().Transfers().Get(ContactsModule::kAccountListSlot);
+    const net::SlotHooks hooks =
+        h.state->Client().Transfers().Get(ContactsModule::kAccountListSlot);
     ASSERT_TRUE(hooks.completed);
     const std::string path = h.DataFile("files/remote/listaccount/listaccount");
 
