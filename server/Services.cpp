@@ -3,6 +3,7 @@
 
 #include "server/account/AccountInfoService.h"
 #include "server/account/AccountService.h"
+#include "server/contacts/ContactsService.h"
 #include "server/core/LocalNetwork.h"
 #include "server/directory/DirectoryService.h"
 #include "server/login/LoginService.h"
@@ -15,6 +16,7 @@ std::vector<std::unique_ptr<Service>> MakeServices(LocalNetwork& network) {
     services.push_back(std::make_unique<LoginService>(network));
     services.push_back(std::make_unique<AccountService>(network));
     services.push_back(std::make_unique<AccountInfoService>(network));
+    services.push_back(std::make_unique<ContactsService>(network));
     return services;
 }
 

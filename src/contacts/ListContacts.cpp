@@ -1,7 +1,11 @@
 #include "contacts/ListContacts.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTextDocument>
 
 #include "ui/ListView.h"
 #include "ui/Skin.h"
@@ -75,8 +79,12 @@ QVariant CContactsModel::data(const QModelIndex& index, int role) const {
             return row.username;
         case Qt::DecorationRole:
             return pictures_[static_cast<size_t>(picture)];
-        case Qt::ToolTipRole:
-            return ContactTooltip(row);
+        case Qt::ToolTipRole: {
+            // A name that looks like markup is shown as it is written.
+            const QString tip = ContactTooltip(row);
+            return Qt::mightBeRichText(tip) ? Qt::convertFromPlainText(tip, Qt::WhiteSpaceNormal)
+                                            : tip;
+        }
         case Qt::FontRole:
             if (picture == 1) return bold_;
             if (picture == 2) return italic_;
@@ -84,7 +92,7 @@ QVariant CContactsModel::data(const QModelIndex& index, int role) const {
         case Qt::ForegroundRole:
             if (picture == 1) return QColor(0, 0, 255);
             if (picture == 2) return QColor(0, 0, 0);
-            return QColor(128, 128, 128);
+            return QColor(kGreyText);
         default:
             return {};
     }
@@ -100,6 +108,38 @@ CListContacts::CListContacts(const ui::Skin& skin, QWidget* parent)
     header()->setSectionResizeMode(QHeaderView::Stretch);
     header()->setStretchLastSection(true);
     setAccessibleName(QStringLiteral("Contacts"));
+}
+
+int CListContacts::SelectedRow() const {
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void CListContacts::contextMenuEvent(QContextMenuEvent* event) {
+    const int row = SelectedRow();
+    if (row < 0) return;
+    // From the keyboard the menu opens at the selected row.
+    QPoint at = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        at = viewport()->mapToGlobal(visualRect(model_.index(row, 0)).bottomLeft());
+    }
+    emit menuRequested(row, at);
+}
+
+void CListContacts::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete) {
+        const int row = SelectedRow();
+        if (row >= 0) emit deleteRequested(row);
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void CListContacts::mousePressEvent(QMouseEvent* event) {
+    // A click beside the rows clears the selection, as in the other lists.
+    if (!indexAt(event->position().toPoint()).isValid()) clearSelection();
+    QTreeView::mousePressEvent(event);
+    if (SelectedRow() < 0) emit clickedAway();
 }
 
 }  // namespace contacts

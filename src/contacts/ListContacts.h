@@ -6,6 +6,7 @@
 // muted) and the text style of its presence.
 
 #include <QAbstractListModel>
+#include <QColor>
 #include <QFont>
 #include <QPixmap>
 #include <QString>
@@ -24,6 +25,9 @@ struct ContactRow {
     bool muted = false;
     int status = 0;  // 0 offline, 1 online, 2 away
 };
+
+// Offline and muted rows: grey, dark enough to read on the list's white.
+inline constexpr QRgb kGreyText = 0x646464;
 
 // The picture of a row: 3 for a muted contact whatever its presence,
 // otherwise the presence itself (an unknown presence shows as offline).
@@ -58,6 +62,22 @@ class CListContacts : public QTreeView {
   public:
     explicit CListContacts(const ui::Skin& skin, QWidget* parent = nullptr);
     CContactsModel& Model() { return model_; }
+
+    // The selected row, or -1.
+    int SelectedRow() const;
+
+  signals:
+    // The right button or the menu key over a selected row.
+    void menuRequested(int row, const QPoint& globalPos);
+    // The Delete key with a row selected.
+    void deleteRequested(int row);
+    // A click left no row selected.
+    void clickedAway();
+
+  protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
   private:
     CContactsModel model_;

@@ -158,8 +158,20 @@ constexpr int32_t ForDownload(int32_t code) {
 // Contacts (primary 11), network-server connection.
 namespace contact {
 enum Code : int32_t {
-    kListRequest = 2,  // message: send me my contact list (no fields)
-    kSetStatus = 5,    // message: integer status (1 online, 2 away)
+    // Messages from the client.
+    kAddContact = 0,      // username
+    kRemoveContact = 1,   // username
+    kListRequest = 2,     // send me my contact list (no fields)
+    kInstantMessage = 3,  // recipient, font index, red, green, blue, bold, italic, underline, 1, text
+    kMute = 4,            // username, flag (1 mute, 0 unmute)
+    kSetStatus = 5,       // integer status (1 online, 2 away)
+    // Responses.
+    kContactList = 0,       // count 0..999, then per contact: username, mute text, status
+    kUnknownUser = 1,       // no fields: the named account does not exist
+    kRecipientOffline = 2,  // username: an instant message's recipient is offline
+    // Notifications.
+    kStatusChanged = 0,    // status, username
+    kIncomingMessage = 1,  // sender, font index, red, green, blue, bold, italic, underline, kind, text
 };
 }
 

@@ -117,7 +117,8 @@ TEST_F(MainWindowTest, LoginShowsTitleTrayAndControls) {
         EXPECT_TRUE(main().rect().contains(b->geometry())) << tip;
         // Only the shell's own tools work until their modules arrive.
         EXPECT_EQ(b->isEnabled(), tool == Tool::Help || tool == Tool::NetworkInfo ||
-                                      tool == Tool::AccountInfo || tool == Tool::Settings)
+                                      tool == Tool::AccountInfo || tool == Tool::Settings ||
+                                      tool == Tool::AddContact || tool == Tool::Search)
             << tip;
     }
     // The modules' lists sit in the main window's panes.
@@ -372,7 +373,9 @@ TEST_F(MainWindowTest, TabGoesThroughTheWindowInReadingOrder) {
     auto* contacts = main().Pane(MainPane::Contacts)->findChild<QAbstractScrollArea*>();
     ASSERT_NE(contacts, nullptr);
     // Disabled tools and paging buttons are passed over.
-    const std::vector<QWidget*> expected{main().ToolButton(Tool::AccountInfo),
+    const std::vector<QWidget*> expected{main().ToolButton(Tool::AddContact),
+                                         main().ToolButton(Tool::Search),
+                                         main().ToolButton(Tool::AccountInfo),
                                          main().ToolButton(Tool::NetworkInfo),
                                          main().ToolButton(Tool::Settings),
                                          main().ToolButton(Tool::Help),
