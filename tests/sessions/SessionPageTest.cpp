@@ -15,6 +15,7 @@
 #include "support/qt/ScriptedDialogs.h"
 #include "tests/net/RoutingTestSupport.h"
 #include "ui/FixedButton.h"
+#include "ui/SessionHeaderCtrl.h"
 
 namespace sessions {
 namespace {
@@ -162,9 +163,9 @@ TEST_F(SessionPageTest, PagingAndSortingAskForTheRightPage) {
     EXPECT_EQ(asked(), paging);
 
     // The header's direction toggles on every click, whichever column.
-    emit page().List().HeaderClicked(CSessionsZorvicModel::kName);
-    emit page().List().HeaderClicked(CSessionsZorvicModel::kBy);
-    emit page().List().HeaderClicked(CSessionsZorvicModel::kParticipants);
+    page().List().Header().Click(CSessionsZorvicModel::kName);
+    page().List().Header().Click(CSessionsZorvicModel::kBy);
+    page().List().Header().Click(CSessionsZorvicModel::kParticipants);
     const std::vector<std::vector<int32_t>> sorting = {
         {0, 1, 20, 0, 0}, {9, 1, 20, 0, 0}, {6, 1, 20, 0, 0}};
     EXPECT_EQ(asked(), sorting);
