@@ -1,8 +1,10 @@
 #include "server/sessions/SessionTable.h"
 
+#include <QDateTime>
 #include <algorithm>
 
 #include "net/MessageBuffer.h"
+#include "net/Protocol.h"
 
 namespace localnet {
 
@@ -11,6 +13,8 @@ void StoredSession::Keys() {
     creatorKey = creator.toLower();
     idBytes = id.toStdString();
     nameBytes = nameKey.toStdString();
+    nameUtf8 = name.toStdString();
+    creatorUtf8 = creator.toStdString();
     creatorBytes = creatorKey.toStdString();
 }
 
@@ -106,6 +110,22 @@ ListPage SessionTable::Page(int32_t sortCode, int32_t pageIndex, int32_t pageSiz
     const int64_t last = std::min<int64_t>(first + page.pageSize, total);
     for (int64_t i = first; i < last; ++i) page.rows.push_back(order[static_cast<size_t>(i)]);
     return page;
+}
+
+std::unique_ptr<net::MessageBuffer> BuildListPageMessage(const ListPage& page, int32_t selector) {
+    net::MessageWriter w(net::session::kListPage);
+    w.Int(page.sortCode).Int(selector).Int(page.pageIndex).Int(page.pageSize).Int(page.total);
+    w.Int(static_cast<int32_t>(page.rows.size()));
+    for (const StoredSession* s : page.rows) {
+        const QDateTime t = QDateTime::fromSecsSinceEpoch(s->created).toLocalTime();
+        const QDate d = t.date();
+        const QTime tm = t.time();
+        w.Str(s->idBytes).Str(s->nameUtf8).Str(s->creatorUtf8);
+        w.Int(d.year() - 1900).Int(d.month() - 1).Int(d.day());
+        w.Int(tm.hour()).Int(tm.minute()).Int(tm.second());
+        w.Int(static_cast<int32_t>(s->participants.size())).Int(s->isPrivate ? 1 : 0);
+    }
+    return w.Finish(net::Primary::Session, net::Secondary::Response);
 }
 
 }  // namespace localnet

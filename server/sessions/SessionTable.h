@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+#include "net/MessageBuffer.h"
+
 namespace localnet {
 
 class ClientSession;
@@ -50,6 +52,8 @@ struct StoredSession {
     std::string idBytes;
     std::string nameBytes;
     std::string creatorBytes;
+    std::string nameUtf8;
+    std::string creatorUtf8;
     void Keys();
 };
 
@@ -104,6 +108,10 @@ class SessionTable {
     std::map<QString, std::unique_ptr<StoredSession>> sessions_;
     std::map<int32_t, std::vector<const StoredSession*>> orders_;
 };
+
+// Response 3 for `page`, the list selector echoed; the times in the
+// server's local time.
+std::unique_ptr<net::MessageBuffer> BuildListPageMessage(const ListPage& page, int32_t selector);
 
 // Sort code 2k ascending, 2k + 1 descending, by key k: name, creation time,
 // type, participants, creator. Ties by id, ascending.

@@ -272,21 +272,7 @@ void SessionsService::OnList(ClientSession& session, net::MessageReader& f) {
                          .arg(refresh));
     }
     const ListPage page = TableOf(session.NetworkNumber()).Page(sortCode, pageIndex, pageSize);
-    net::MessageWriter w(code::kListPage);
-    w.Int(page.sortCode).Int(selector).Int(page.pageIndex).Int(page.pageSize).Int(page.total);
-    w.Int(static_cast<int32_t>(page.rows.size()));
-    for (const StoredSession* s : page.rows) {
-        const QDateTime t = QDateTime::fromSecsSinceEpoch(s->created).toLocalTime();
-        const QDate d = t.date();
-        const QTime tm = t.time();
-        w.Str(s->idBytes)
-            .Str(s->name.toUtf8().toStdString())
-            .Str(s->creator.toUtf8().toStdString());
-        w.Int(d.year() - 1900).Int(d.month() - 1).Int(d.day());
-        w.Int(tm.hour()).Int(tm.minute()).Int(tm.second());
-        w.Int(static_cast<int32_t>(s->participants.size())).Int(s->isPrivate ? 1 : 0);
-    }
-    session.Send(w, net::Primary::Session);
+    session.Send(BuildListPageMessage(page, selector));
 }
 
 StoredSession* SessionsService::Changeable(ClientSession& session, const QString& id,
