@@ -45,6 +45,11 @@ bool DescriptionOf(const std::string& bytes, QString& out) {
     return true;
 }
 
+// An empty text, not a null one: Qt SQL binds a null QString as NULL.
+QString Stored(const QString& text) {
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
 QString Quoted(const QString& text) {
     return QStringLiteral("\"%1\"").arg(text);
 }
@@ -184,7 +189,7 @@ bool SessionsService::Insert(const QString& number, const StoredSession& s) {
         q.addBindValue(s.name);
         q.addBindValue(s.name.toLower());
         q.addBindValue(s.description);
-        q.addBindValue(s.password);
+        q.addBindValue(Stored(s.password));
         q.addBindValue(s.isPrivate ? 1 : 0);
         q.addBindValue(s.maxParticipants);
         q.addBindValue(s.creator);
@@ -327,7 +332,7 @@ void SessionsService::OnModify(ClientSession& session, net::MessageReader& f) {
             "UPDATE sessions SET description = ?, password = ?, private_flag = ?, "
             "max_participants = ? WHERE network = ? AND id = ?");
         q.addBindValue(descriptionText);
-        q.addBindValue(newPassword);
+        q.addBindValue(Stored(newPassword));
         q.addBindValue(isPrivate);
         q.addBindValue(maximum);
         q.addBindValue(number);
@@ -586,7 +591,10 @@ bool SessionsService::SeedDemo() {
             q.addBindValue(number);
             q.addBindValue(rules.adminOnly ? 1 : 0);
             q.addBindValue(rules.maxSessions);
-            if (!q.exec()) return false;
+            if (!q.exec()) {
+                network_.Log("seeding sessions: " + q.lastError().text());
+                return false;
+            }
             for (const StoredSession& s : added) {
                 QSqlQuery i(db);
                 i.prepare(
@@ -595,11 +603,14 @@ bool SessionsService::SeedDemo() {
                     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
                 for (const QVariant& v :
                      {QVariant(number), QVariant(s.id), QVariant(s.name),
-                      QVariant(s.name.toLower()), QVariant(s.description), QVariant(s.password),
+                      QVariant(s.name.toLower()), QVariant(s.description), QVariant(Stored(s.password)),
                       QVariant(s.isPrivate ? 1 : 0), QVariant(s.maxParticipants),
                       QVariant(s.creator), QVariant(s.created)})
                     i.addBindValue(v);
-                if (!i.exec()) return false;
+                if (!i.exec()) {
+                    network_.Log("seeding sessions: " + i.lastError().text());
+                    return false;
+                }
             }
             return true;
         });

@@ -171,8 +171,9 @@ TEST_F(SessionsServiceTest, DemoPagesAreSortedClampedAndEchoed) {
     EXPECT_EQ(byType.rows.front().isPrivate, 0);
     // Ties in type go by id.
     for (size_t i = 1; i < byType.rows.size(); ++i) {
-        if (byType.rows[i - 1].isPrivate == byType.rows[i].isPrivate)
+        if (byType.rows[i - 1].isPrivate == byType.rows[i].isPrivate) {
             EXPECT_LT(byType.rows[i - 1].id, byType.rows[i].id);
+        }
     }
 }
 
@@ -225,7 +226,7 @@ TEST_F(SessionsServiceTest, CreateAnswersInOrderAdminOnlyNameTakenLimitCreated) 
     const std::string id = page.rows.front().id;
     EXPECT_EQ(id.size(), 6u);
     EXPECT_TRUE(
-        QDir(QString::fromStdString(server.DataDir()) + "/" +
+        QDir(server.Network().GetStore().DataDir() + "/" +
              localnet::SessionsService::SessionFolder("1234567", QString::fromStdString(id)))
             .exists());
 
@@ -283,7 +284,9 @@ TEST_F(SessionsServiceTest, JoinAnswersFromTheirCausesAndEveryoneHearsTheRoomSta
 
     Page page = List(*carol, 0, 0, 30);
     for (const Row& r : page.rows)
-        if (r.id == projectX) EXPECT_EQ(r.participants, 2);
+        if (r.id == projectX) {
+            EXPECT_EQ(r.participants, 2);
+        }
 
     // A closed connection leaves: the others hear it.
     carol.reset();
@@ -360,7 +363,7 @@ TEST_F(SessionsServiceTest, OnlyCreatorOrAdministratorModifiesOrDeletes) {
     EXPECT_EQ(NextCode(*carol), code::kNotFound);
 
     const QString folder =
-        QString::fromStdString(server.DataDir()) + "/" +
+        server.Network().GetStore().DataDir() + "/" +
         localnet::SessionsService::SessionFolder("1234567", QString::fromStdString(projectX));
     ASSERT_TRUE(QDir(folder).exists());
     auto admin = LogIn("admin");

@@ -168,7 +168,10 @@ TEST(SessionSenders, BytesOnTheWire) {
     auto modify = Arrive(BuildModifySession("abc123", "Hi", "pw", 1, 5));
     ASSERT_TRUE(modify);
     EXPECT_EQ(modify->header.nMsgLength, 40 + 10 + 6 + 6 + 8);
-    for (auto built : {BuildDeleteSession("abc123"), BuildGetSessionForModify("abc123")}) {
+    std::vector<std::unique_ptr<net::MessageBuffer>> byId;
+    byId.push_back(BuildDeleteSession("abc123"));
+    byId.push_back(BuildGetSessionForModify("abc123"));
+    for (auto& built : byId) {
         auto a = Arrive(std::move(built));
         ASSERT_TRUE(a);
         EXPECT_EQ(a->header.nMsgLength, 50);

@@ -22,6 +22,7 @@
 #include "support/qt/ScriptedDialogs.h"
 #include "ui/FixedButton.h"
 #include "ui/ServerResponseDlg.h"
+#include "ui/SessionHeaderCtrl.h"
 
 namespace sessions {
 namespace {
