@@ -603,9 +603,9 @@ bool SessionsService::SeedDemo() {
                     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
                 for (const QVariant& v :
                      {QVariant(number), QVariant(s.id), QVariant(s.name),
-                      QVariant(s.name.toLower()), QVariant(s.description), QVariant(Stored(s.password)),
-                      QVariant(s.isPrivate ? 1 : 0), QVariant(s.maxParticipants),
-                      QVariant(s.creator), QVariant(s.created)})
+                      QVariant(s.name.toLower()), QVariant(s.description),
+                      QVariant(Stored(s.password)), QVariant(s.isPrivate ? 1 : 0),
+                      QVariant(s.maxParticipants), QVariant(s.creator), QVariant(s.created)})
                     i.addBindValue(v);
                 if (!i.exec()) {
                     network_.Log("seeding sessions: " + i.lastError().text());

@@ -73,8 +73,8 @@ TEST_F(SessionPageTest, PagingRowSitsUnderTheListInsideTheMainWindow) {
         EXPECT_EQ(button->toolTip(), tip);
         const QRect inMain(button->mapTo(&main(), QPoint(0, 0)), button->size());
         EXPECT_TRUE(main().rect().contains(inMain)) << tip;
-        EXPECT_GT(inMain.top(), page().List().mapTo(&main(), QPoint(0, 0)).y() +
-                                    page().List().height() - 1)
+        EXPECT_GT(inMain.top(),
+                  page().List().mapTo(&main(), QPoint(0, 0)).y() + page().List().height() - 1)
             << tip;
     }
     // One page of one: neither paging button can move.

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 
 #include "app/AppState.h"
 #include "sessions/ManageSessionsDlg.h"
@@ -187,9 +188,12 @@ TEST_F(SessionsEndToEnd, CreatorModifiesAndDeletesWithBothListsRefreshed) {
     EXPECT_EQ(modify.DescriptionField()->toPlainText(), "Making every screen usable by all.");
     EXPECT_FALSE(modify.PasswordField()->isEnabled());
     modify.DescriptionField()->setPlainText("Changed");
+    QSignalSpy redrawn(&list.Model(), &QAbstractItemModel::modelReset);
     modify.OkButton()->click();
     // Modified: Manage Sessions asks again, and Modify is off until a new selection.
     ASSERT_TRUE(SpinUntil([&] { return !manage.ModifyButton()->isEnabled(); }));
+    ASSERT_TRUE(SpinUntil([&] { return redrawn.count() > 0; }));
+    EXPECT_FALSE(manage.ModifyButton()->isEnabled());
 
     list.selectionModel()->select(list.model()->index(0, 0),
                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
