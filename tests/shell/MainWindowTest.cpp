@@ -367,15 +367,19 @@ TEST_F(MainWindowTest, ASecondLoginStartsTheSessionListAfresh) {
 
 TEST_F(MainWindowTest, TabGoesThroughTheWindowInReadingOrder) {
     ASSERT_TRUE(LogIn("alice", "alicepass"));
+    // The first of the demo's two pages: "next" works, "previous" does not.
+    ASSERT_TRUE(SpinUntil([&] { return page().NextButton()->isEnabled(); }));
     QApplication::setActiveWindow(&main());
     ASSERT_TRUE(QTest::qWaitForWindowActive(&main(), 2000));
     auto* contacts = main().Pane(MainPane::Contacts)->findChild<QAbstractScrollArea*>();
     ASSERT_NE(contacts, nullptr);
     // Disabled tools and paging buttons are passed over.
-    const std::vector<QWidget*> expected{main().ToolButton(Tool::NetworkInfo),
+    const std::vector<QWidget*> expected{main().ToolButton(Tool::Sessions),
+                                         main().ToolButton(Tool::NetworkInfo),
                                          main().ToolButton(Tool::Help),
                                          main().StatusChoice(),
                                          &page().List(),
+                                         page().NextButton(),
                                          page().RefreshButton(),
                                          contacts,
                                          main().AboutLink()};
