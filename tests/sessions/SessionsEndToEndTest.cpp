@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 
 #include "app/AppState.h"
+#include "server/core/ClientSession.h"
 #include "sessions/ManageSessionsDlg.h"
 #include "sessions/SessionFieldsDlg.h"
 #include "sessions/SessionPage.h"
@@ -205,6 +206,40 @@ TEST_F(SessionsEndToEnd, CreatorModifiesAndDeletesWithBothListsRefreshed) {
         return alice->ManageRow("Accessibility") == -1 &&
                alice->Page().PageLabel()->text() == "Page 1 of 2; total sessions: 23";
     }));
+}
+
+TEST_F(SessionsEndToEnd, ADropHidesTheDirectoryWindowsAndLeavesTheSessions) {
+    // Bob is in the Lobby with alice watching; then bob's connection drops.
+    const int lobby = alice->MainRow("Lobby");
+    ASSERT_GE(lobby, 0);
+    const std::string id = alice->Page().List().Model().Rows()[lobby].id.toStdString();
+    const auto lobbyCount = [&](int expected) {
+        return SpinUntil([&] {
+            alice->Page().RefreshButton()->click();
+            SpinUntil([] { return false; }, std::chrono::milliseconds(20));
+            const int row = alice->MainRow("Lobby");
+            return row >= 0 && alice->Page().List().Model().Rows()[row].participants == expected;
+        });
+    };
+    ASSERT_TRUE(bob->Module().SendJoinSession(id, {}));
+    ASSERT_TRUE(lobbyCount(1));
+    bob->state->MainWindow().ToolButton(shell::Tool::Sessions)->click();
+    bob->Module().PasswordWindow()->Open("abc123");
+    ASSERT_TRUE(SpinUntil(
+        [&] { return bob->Manage().isVisible() && bob->Module().PasswordWindow()->isVisible(); }));
+    bool dropped = false;
+    for (localnet::ClientSession* s : network.Network().Sessions()) {
+        if (s->Kind() == localnet::ServerKind::Network && s->Username() == "bob") {
+            s->Abort(QStringLiteral("dropped by the test"));
+            dropped = true;
+        }
+    }
+    ASSERT_TRUE(dropped);
+    ASSERT_TRUE(SpinUntil([&] {
+        return !bob->Manage().isVisible() && !bob->Module().PasswordWindow()->isVisible();
+    }));
+    // The server took him out of the Lobby.
+    EXPECT_TRUE(lobbyCount(0));
 }
 
 }  // namespace
