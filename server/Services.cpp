@@ -7,6 +7,7 @@
 #include "server/core/LocalNetwork.h"
 #include "server/directory/DirectoryService.h"
 #include "server/login/LoginService.h"
+#include "server/sessions/SessionsService.h"
 
 namespace localnet {
 
@@ -17,6 +18,7 @@ std::vector<std::unique_ptr<Service>> MakeServices(LocalNetwork& network) {
     services.push_back(std::make_unique<AccountService>(network));
     services.push_back(std::make_unique<AccountInfoService>(network));
     services.push_back(std::make_unique<ContactsService>(network));
+    services.push_back(std::make_unique<SessionsService>(network));
     return services;
 }
 

@@ -177,10 +177,64 @@ enum Code : int32_t {
 
 // Sessions (primary 12), network-server connection.
 namespace session {
+// Requests (messages).
 enum Code : int32_t {
-    kListSessions = 3,  // message: sort code, page index, page size, list selector, refresh flag
+    kCreateSession = 0,  // name, description, password, private flag, maximum participants
+    kModifySession = 1,  // session id, description, password, private flag, maximum participants
+    kDeleteSession = 2,  // session id
+    kListSessions = 3,   // sort code, page index, page size, list selector, refresh flag
+    kAskToCreate = 4,    // no fields
+    kGetSessionForModify = 5,  // session id
+    kJoinSession = 6,          // session id, password (count 0 when none)
+    kLeaveSession = 7,         // session id
+    kSendChatLine = 8,         // session id, font, red, green, blue, bold, italic, underline, 1, text
+    kSetModerator = 9,         // session id, account name, moderator flag
+    kRemoveParticipant = 10,   // session id, account name, ban minutes
+    kGetHistory = 11,          // session id, folder path
+    kGetSessionInfo = 12,      // session id
+    kInvite = 13,              // session id, invitee, password-included flag
 };
-}
+// Responses. The errors carry an explanation (string 1..512).
+enum Response : int32_t {
+    kNameTaken = 0,          // error
+    kAdminOnly = 1,          // error
+    kSessionLimit = 2,       // error
+    kListPage = 3,           // sort, selector, index, size, total, row count, rows
+    kCreateAnswer = 4,       // admin-only flag
+    kNotFound = 5,           // error
+    kDeleteFailed = 6,       // no fields
+    kCreated = 7,            // no fields
+    kModified = 8,           // no fields
+    kForModify = 9,          // session id, description, maximum, private flag, password
+    kDeleted = 10,           // no fields
+    kSessionFull = 11,       // error
+    kPasswordRequired = 12,  // session id
+    kAlreadyIn = 13,         // error
+    kWrongPassword = 14,     // error
+    kBanned = 15,            // error
+    kHistoryReady = 16,      // see the history window
+    kSessionInfo = 17,       // see the room window
+    kNotOnline = 18,         // error: an invitation could not be delivered
+};
+// Notifications.
+enum Notification : int32_t {
+    kRoomState = 0,   // session id, event, account, name, description, creator, 6 integers, participants
+    kClosed = 1,      // an integer, session id
+    kChatLine = 2,    // session id, sender, font, red, green, blue, bold, italic, underline, kind, text
+    kClosedAlt = 3,   // as kClosed
+    kInvitation = 4,  // inviter, session id, name, an integer, password-included flag, [password]
+};
+// Events of the room state.
+enum RoomEvent : int32_t {
+    kEventJoined = 0,
+    kEventLeft = 1,
+    kEventAway = 2,
+    kEventOnline = 3,
+    kEventRefresh = 4,
+    kEventParticipant = 5,
+    kEventModerator = 6,
+};
+}  // namespace session
 
 // Mailbox (primary 14), file-server connection.
 namespace mailbox {

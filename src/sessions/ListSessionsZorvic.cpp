@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 
 #include "ui/ListView.h"
+#include "ui/SessionHeaderCtrl.h"
 #include "ui/Skin.h"
 
 namespace sessions {
@@ -14,17 +15,14 @@ namespace {
 // Rows of sessions that have people in them.
 const QColor kOccupiedBackground(215, 229, 253);
 
-// Qt's header draws its "descending" look for an ascending order (the
-// convention of list views elsewhere), so the arrow's direction is chosen
-// here once.
-Qt::SortOrder OrderForArrow(bool up) {
-    return up ? Qt::DescendingOrder : Qt::AscendingOrder;
-}
+const int kMainWidths[4] = {150, 82, 81, 75};
+const int kManageWidths[4] = {110, 82, 68, 100};
 
 }  // namespace
 
-CSessionsZorvicModel::CSessionsZorvicModel(const ui::Skin& skin, QObject* parent)
+CSessionsZorvicModel::CSessionsZorvicModel(const ui::Skin& skin, Layout layout, QObject* parent)
     : QAbstractTableModel(parent),
+      layout_(layout),
       open_(skin.Bitmap(QStringLiteral("IDB_SESSIONOPEN"))),
       private_(skin.Bitmap(QStringLiteral("IDB_SESSIONPRIVATE"))) {}
 
@@ -45,6 +43,7 @@ int CSessionsZorvicModel::columnCount(const QModelIndex& parent) const {
 QVariant CSessionsZorvicModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows_.size()) return {};
     const SessionRow& row = rows_[index.row()];
+    const bool main = layout_ == Layout::Main;
     switch (role) {
         case Qt::DisplayRole:
             switch (index.column()) {
@@ -53,22 +52,24 @@ QVariant CSessionsZorvicModel::data(const QModelIndex& index, int role) const {
                 case kCreated:
                     return row.createdText;
                 case kBy:
-                    return row.creator;
+                    if (main) return row.creator;
+                    return row.isPrivate ? QStringLiteral("Invite") : QStringLiteral("Open");
                 case kParticipants:
                     return QString::asprintf("%i", row.participants);
                 default:
                     return {};
             }
         case Qt::DecorationRole:
-            if (index.column() == kName) return row.isPrivate ? private_ : open_;
+            if (main && index.column() == kName) return row.isPrivate ? private_ : open_;
             return {};
         case Qt::TextAlignmentRole:
             if (index.column() == kParticipants) return int(Qt::AlignCenter);
             return int(Qt::AlignLeft | Qt::AlignVCenter);
         case Qt::BackgroundRole:
+            if (!main) return {};
             return row.participants > 0 ? QColor(kOccupiedBackground) : QColor(Qt::white);
         case Qt::ForegroundRole:
-            return QColor(Qt::black);
+            return main ? QVariant(QColor(Qt::black)) : QVariant();
         default:
             return {};
     }
@@ -84,7 +85,7 @@ QVariant CSessionsZorvicModel::headerData(int section, Qt::Orientation orientati
             case kCreated:
                 return QStringLiteral("Created");
             case kBy:
-                return QStringLiteral("By");
+                return layout_ == Layout::Main ? QStringLiteral("By") : QStringLiteral("Type");
             case kParticipants:
                 return QStringLiteral("Participants");
             default:
@@ -98,45 +99,50 @@ QVariant CSessionsZorvicModel::headerData(int section, Qt::Orientation orientati
     return {};
 }
 
-CListSessionsZorvic::CListSessionsZorvic(const ui::Skin& skin, QWidget* parent)
-    : QTreeView(parent), model_(skin, this) {
+CSessionListView::CSessionListView(const ui::Skin& skin, CSessionsZorvicModel::Layout layout,
+                                   const int (&widths)[4], QWidget* parent)
+    : QTreeView(parent), model_(skin, layout, this) {
     setModel(&model_);
     ui::ConfigureListView(*this);
-    setSortingEnabled(false);  // the server sorts; the header only shows the arrow
-
-    QHeaderView* head = header();
-    head->setSectionsMovable(false);
-    head->setSectionsClickable(true);
-    head->setSectionResizeMode(QHeaderView::Interactive);
-    head->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    head->resizeSection(CSessionsZorvicModel::kName, 150);
-    head->resizeSection(CSessionsZorvicModel::kCreated, 82);
-    head->resizeSection(CSessionsZorvicModel::kBy, 81);
-    head->resizeSection(CSessionsZorvicModel::kParticipants, 75);
-    head->setSortIndicatorShown(true);
-    SetSortArrow(CSessionsZorvicModel::kCreated, false);
-    connect(head, &QHeaderView::sectionClicked, this, [this](int column) {
-        emit Used();
-        emit HeaderClicked(column);
-    });
+    // The server sorts; the header shows how and asks for another order.
+    header_ = ui::CSessionHeaderCtrl::InstallOn(*this);
+    header_->setSectionResizeMode(QHeaderView::Interactive);
+    header_->setStretchLastSection(false);
+    for (int c = 0; c < 4; ++c) header_->resizeSection(c, widths[c]);
+    header_->Reset(CSessionsZorvicModel::kCreated, false);
+    connect(header_, &ui::CSessionHeaderCtrl::SortRequested, this,
+            &CSessionListView::SortRequested);
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         if (!index.isValid() || index.row() >= model_.Rows().size()) return;
-        emit JoinRequested(model_.Rows()[index.row()].id);
+        emit RowActivated(index.row());
     });
 }
 
-void CListSessionsZorvic::SetSortArrow(int column, bool up) {
-    // The header flips its own indicator on a click; the directory decides
-    // the direction, so it is set again after every click.
-    header()->setSortIndicator(column, OrderForArrow(up));
+void CSessionListView::SetSortArrow(int column, bool up) {
+    header_->SetArrow(column, up);
 }
 
-int CListSessionsZorvic::SortArrowColumn() const {
-    return header()->sortIndicatorSection();
+int CSessionListView::SortArrowColumn() const {
+    return header_->ArrowColumn();
 }
 
-bool CListSessionsZorvic::SortArrowUp() const {
-    return header()->sortIndicatorOrder() == OrderForArrow(true);
+bool CSessionListView::SortArrowUp() const {
+    return header_->ArrowUp();
+}
+
+int CSessionListView::SelectedRow() const {
+    if (!selectionModel()) return -1;
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    if (rows.isEmpty()) return -1;
+    const int row = rows.first().row();
+    return row < model_.Rows().size() ? row : -1;
+}
+
+CListSessionsZorvic::CListSessionsZorvic(const ui::Skin& skin, QWidget* parent)
+    : CSessionListView(skin, CSessionsZorvicModel::Layout::Main, kMainWidths, parent) {
+    connect(&Header(), &ui::CSessionHeaderCtrl::ColumnClicked, this, [this] { emit Used(); });
+    connect(this, &CSessionListView::RowActivated, this,
+            [this](int row) { emit JoinRequested(Model().Rows()[row].id); });
 }
 
 bool CListSessionsZorvic::viewportEvent(QEvent* event) {
@@ -161,5 +167,8 @@ void CListSessionsZorvic::scrollContentsBy(int dx, int dy) {
     emit Used();
     QTreeView::scrollContentsBy(dx, dy);
 }
+
+CListSessions::CListSessions(const ui::Skin& skin, QWidget* parent)
+    : CSessionListView(skin, CSessionsZorvicModel::Layout::Manage, kManageWidths, parent) {}
 
 }  // namespace sessions

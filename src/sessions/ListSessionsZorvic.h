@@ -1,8 +1,10 @@
 #pragma once
 
-// The main window's page of sessions: "Name" (with an open or private icon),
-// "Created", "By" and "Participants", full-row selection, one sort arrow in
-// the header. Rows with participants stand out on a light blue background.
+// The two lists of sessions. The main window's (`CListSessionsZorvic`):
+// "Name" (with an open or private icon), "Created", "By" and "Participants",
+// rows with participants on light blue. Manage Sessions' (`CListSessions`):
+// "Name", "Created", "Type" and "Participants". Both select whole rows and
+// carry the sortable header with one arrow, "Created" down at start.
 
 #include <QAbstractTableModel>
 #include <QIcon>
@@ -11,12 +13,13 @@
 #include <QVector>
 
 namespace ui {
+class CSessionHeaderCtrl;
 class Skin;
-}
+}  // namespace ui
 
 namespace sessions {
 
-// One row as the list shows it.
+// One row as the lists show it.
 struct SessionRow {
     QString id;  // exactly 6 characters on the wire
     QString name;
@@ -30,9 +33,20 @@ class CSessionsZorvicModel : public QAbstractTableModel {
     Q_OBJECT
 
   public:
-    enum Column { kName = 0, kCreated = 1, kBy = 2, kParticipants = 3, kColumnCount = 4 };
+    enum Column {
+        kName = 0,
+        kCreated = 1,
+        kBy = 2,
+        kType = 2,
+        kParticipants = 3,
+        kColumnCount = 4
+    };
+    // The main window's columns, or Manage Sessions' (Type for By, no icons,
+    // no colours).
+    enum class Layout { Main, Manage };
 
-    CSessionsZorvicModel(const ui::Skin& skin, QObject* parent = nullptr);
+    CSessionsZorvicModel(const ui::Skin& skin, Layout layout = Layout::Main,
+                         QObject* parent = nullptr);
 
     // Replaces every row (a page arrived).
     void SetRows(QVector<SessionRow> rows);
@@ -44,29 +58,50 @@ class CSessionsZorvicModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   private:
+    Layout layout_;
     QVector<SessionRow> rows_;
     QIcon open_;
     QIcon private_;
 };
 
-class CListSessionsZorvic : public QTreeView {
+// What both lists share: the model, the header and its signals.
+class CSessionListView : public QTreeView {
+    Q_OBJECT
+
+  public:
+    CSessionListView(const ui::Skin& skin, CSessionsZorvicModel::Layout layout,
+                     const int (&widths)[4], QWidget* parent);
+
+    CSessionsZorvicModel& Model() { return model_; }
+    ui::CSessionHeaderCtrl& Header() { return *header_; }
+    // Shows one arrow, on `column`, pointing up (ascending) or down.
+    void SetSortArrow(int column, bool up);
+    int SortArrowColumn() const;
+    bool SortArrowUp() const;
+    // The row under the selection; -1 without one.
+    int SelectedRow() const;
+
+  signals:
+    // A header click asked for this order.
+    void SortRequested(int column, bool ascending);
+    // A row was double-clicked.
+    void RowActivated(int row);
+
+  private:
+    CSessionsZorvicModel model_;
+    ui::CSessionHeaderCtrl* header_ = nullptr;
+};
+
+class CListSessionsZorvic : public CSessionListView {
     Q_OBJECT
 
   public:
     explicit CListSessionsZorvic(const ui::Skin& skin, QWidget* parent = nullptr);
 
-    CSessionsZorvicModel& Model() { return model_; }
-    // Shows one arrow, on `column`, pointing up (ascending) or down.
-    void SetSortArrow(int column, bool up);
-    int SortArrowColumn() const;
-    bool SortArrowUp() const;
-
   signals:
     // The user scrolled, clicked, pressed a key or turned the wheel in the
     // list: the periodic refresh waits for the list to be left alone.
     void Used();
-    // A header was clicked (the session directory sorts by it).
-    void HeaderClicked(int column);
     // A row was double-clicked: ask to join that session.
     void JoinRequested(const QString& sessionId);
 
@@ -74,9 +109,13 @@ class CListSessionsZorvic : public QTreeView {
     bool viewportEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+};
 
-  private:
-    CSessionsZorvicModel model_;
+class CListSessions : public CSessionListView {
+    Q_OBJECT
+
+  public:
+    explicit CListSessions(const ui::Skin& skin, QWidget* parent = nullptr);
 };
 
 }  // namespace sessions

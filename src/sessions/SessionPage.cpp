@@ -6,6 +6,7 @@
 #include "net/Client.h"
 #include "shell/MainWindowServices.h"
 #include "ui/FixedButton.h"
+#include "ui/SessionHeaderCtrl.h"
 #include "ui/Skin.h"
 
 namespace sessions {
@@ -30,6 +31,35 @@ bool LoggedIn(net::Connection& connection) {
 
 }  // namespace
 
+QVector<SessionRow> RowsOf(const std::vector<SessionSummary>& rows) {
+    QVector<SessionRow> out;
+    out.reserve(static_cast<qsizetype>(rows.size()));
+    for (const SessionSummary& r : rows) {
+        SessionRow row;
+        row.id = QString::fromUtf8(r.id.data(), qsizetype(r.id.size()));
+        row.name = QString::fromUtf8(r.name.data(), qsizetype(r.name.size()));
+        row.createdText =
+            QString::fromLatin1(r.createdText.data(), qsizetype(r.createdText.size()));
+        row.creator = QString::fromUtf8(r.creator.data(), qsizetype(r.creator.size()));
+        row.participants = r.participants;
+        row.isPrivate = r.isPrivate == 1;
+        out.push_back(std::move(row));
+    }
+    return out;
+}
+
+SessionPageView ViewOf(SessionListPage& page) {
+    std::lock_guard<std::mutex> hold(page.lock);
+    SessionPageView view;
+    view.sortCode = page.sortCode;
+    view.pageIndex = page.pageIndex;
+    view.pageSize = page.pageSize;
+    view.total = page.total;
+    const QVector<SessionRow> rows = RowsOf(page.rows);
+    view.rows.assign(rows.begin(), rows.end());
+    return view;
+}
+
 CSessionPage::CSessionPage(const ui::Skin& skin, net::Client& client,
                            shell::MainWindowServices& main, QWidget* pane)
     : QWidget(pane), client_(client), main_(main) {
@@ -44,7 +74,7 @@ CSessionPage::CSessionPage(const ui::Skin& skin, net::Client& client,
     list_->setObjectName(QString::number(kIdSessions));
     list_->setGeometry(kListRect);
     connect(list_, &CListSessionsZorvic::Used, this, &CSessionPage::NoteListUse);
-    connect(list_, &CListSessionsZorvic::HeaderClicked, this, &CSessionPage::OnHeaderClicked);
+    connect(list_, &CSessionListView::SortRequested, this, &CSessionPage::OnSortRequested);
     pane->setFocusProxy(list_);
 
     previous_ = AddButton(skin, QStringLiteral("LEFT"), kIdPrevious,
@@ -86,8 +116,8 @@ ui::CFixedButton* CSessionPage::AddButton(const ui::Skin& skin, const QString& c
 }
 
 bool CSessionPage::RequestPage(int32_t pageIndex, int32_t refreshFlag) {
-    return client_.NetworkServer().Send(BuildSessionListRequest(
-        sortCode_, pageIndex, kMainPageSize, kMainListSelector, refreshFlag));
+    return client_.NetworkServer().Send(BuildSessionListRequest(sortCode_, pageIndex, kMainPageSize,
+                                                                kMainListSelector, refreshFlag));
 }
 
 void CSessionPage::DisplayPage(const SessionPageView& page) {
@@ -99,12 +129,16 @@ void CSessionPage::DisplayPage(const SessionPageView& page) {
     UpdatePaging();
 }
 
+void CSessionPage::TakePosition(int32_t sortCode, int32_t pageIndex) {
+    sortCode_ = sortCode;
+    pageIndex_ = pageIndex;
+}
+
 void CSessionPage::ResetForLogin() {
     sortCode_ = kInitialSortCode;
     pageIndex_ = 0;
     pageCount_ = 1;
-    nextSortAscending_ = true;
-    list_->SetSortArrow(CSessionsZorvicModel::kCreated, false);
+    list_->Header().Reset(CSessionsZorvicModel::kCreated, false);
     list_->Model().SetRows({});
     pageText_->setText(QString::fromStdString(PageText(0, 1, 0)));
     UpdatePaging();
@@ -116,12 +150,10 @@ void CSessionPage::UpdatePaging() {
     next_->setEnabled(CanGoToNextPage(pageIndex_, pageCount_));
 }
 
-void CSessionPage::OnHeaderClicked(int column) {
+void CSessionPage::OnSortRequested(int column, bool ascending) {
     const int key = SortKeyOfColumn(column);
     if (key < 0) return;
-    sortCode_ = 2 * key + (nextSortAscending_ ? 0 : 1);
-    list_->SetSortArrow(column, nextSortAscending_);
-    nextSortAscending_ = !nextSortAscending_;
+    sortCode_ = 2 * key + (ascending ? 0 : 1);
     RequestPage(pageIndex_, 0);
 }
 

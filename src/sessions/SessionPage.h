@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "sessions/ListSessionsZorvic.h"
+#include "sessions/SessionModel.h"
 #include "sessions/SessionPageLogic.h"
 
 class QLabel;
@@ -41,6 +42,11 @@ struct SessionPageView {
     std::vector<SessionRow> rows;
 };
 
+// The rows of a decoded page as the lists show them.
+QVector<SessionRow> RowsOf(const std::vector<SessionSummary>& rows);
+// The page as it stands (read under its lock).
+SessionPageView ViewOf(SessionListPage& page);
+
 class CSessionPage : public QWidget {
     Q_OBJECT
 
@@ -54,6 +60,9 @@ class CSessionPage : public QWidget {
     bool RequestPage(int32_t pageIndex, int32_t refreshFlag);
     // The page that arrived for the main window's list.
     void DisplayPage(const SessionPageView& page);
+    // A page's sort code and index became the list's (also when its rows
+    // failed to decode).
+    void TakePosition(int32_t sortCode, int32_t pageIndex);
     // Timer 4's work for the list.
     void PeriodicRefresh();
     // The end of a login: sort 3, page 0, the arrow on "Created", no rows,
@@ -79,7 +88,7 @@ class CSessionPage : public QWidget {
   private:
     ui::CFixedButton* AddButton(const ui::Skin& skin, const QString& caption, int id,
                                 const QString& tooltip, const QPoint& at);
-    void OnHeaderClicked(int column);
+    void OnSortRequested(int column, bool ascending);
     void UpdatePaging();
     int64_t Now() const { return clock_(); }
 
@@ -93,12 +102,10 @@ class CSessionPage : public QWidget {
     std::function<int64_t()> clock_;
 
     int64_t lastListUse_ = 0;
-    // Its sort, page and the header's shared direction toggle (the first
-    // click sorts ascending).
+    // Its sort and page (the header keeps the direction toggle).
     int32_t sortCode_ = kInitialSortCode;
     int32_t pageIndex_ = 0;
     int32_t pageCount_ = 1;
-    bool nextSortAscending_ = true;
 };
 
 }  // namespace sessions

@@ -34,6 +34,16 @@ int SortKeyOfColumn(int column) {
     }
 }
 
+int ManageSortKeyOfColumn(int column) {
+    return column >= 0 && column < CSessionsZorvicModel::kColumnCount ? column : -1;
+}
+
+std::string ManagePageText(int32_t pageIndex, int32_t pageCount) {
+    char text[64];
+    std::snprintf(text, sizeof text, "Page %i of %i", pageIndex + 1, pageCount);
+    return text;
+}
+
 std::unique_ptr<net::MessageBuffer> BuildSessionListRequest(int32_t sortCode, int32_t pageIndex,
                                                             int32_t pageSize, int32_t selector,
                                                             int32_t refreshFlag) {

@@ -39,6 +39,11 @@ inline bool SessionPageRefreshDue(int64_t nowSeconds, int64_t lastListUseSeconds
 // the main window's columns are name 0, creation time 1, participants 3,
 // creator 4; -1 for a column that does not sort.
 int SortKeyOfColumn(int column);
+// The same for Manage Sessions: name 0, creation time 1, type 2,
+// participants 3.
+int ManageSortKeyOfColumn(int column);
+// "Page %i of %i" under the Manage Sessions list.
+std::string ManagePageText(int32_t pageIndex, int32_t pageCount);
 
 // "list sessions": sort code, page index, page size, list selector, refresh
 // flag (1 only for the periodic refresh and after a change to a session).

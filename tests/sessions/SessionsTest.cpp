@@ -71,7 +71,6 @@ TEST(SessionPageLogic, PageRequestOnTheWire) {
     }
 }
 
-
 TEST(SessionList, ColumnsArrowAndOccupiedRows) {
     ui::Skin skin(1.0);
     SessionsModule().RegisterPictures(skin);

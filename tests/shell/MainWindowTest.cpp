@@ -17,6 +17,7 @@
 #include "app/AppState.h"
 #include "sessions/SessionPage.h"
 #include "sessions/SessionsModule.h"
+#include "ui/SessionHeaderCtrl.h"
 #include "signin/ConnectDlg.h"
 #include "signin/LoginDlg.h"
 #include "shell/MainDlg.h"
@@ -97,7 +98,8 @@ TEST_F(MainWindowTest, LoginShowsTitleTrayAndControls) {
     EXPECT_EQ(main().size(), CzorvicDlg::kClientSize);
     EXPECT_TRUE(main().Tray().Added());
     EXPECT_EQ(main().StatusChoice()->currentText(), "Online");
-    EXPECT_EQ(page().PageLabel()->text(), "Page 1 of 1; total sessions: 0");
+    EXPECT_TRUE(SpinUntil(
+        [&] { return page().PageLabel()->text() == "Page 1 of 2; total sessions: 24"; }));
 
     const std::pair<Tool, const char*> tooltips[] = {
         {Tool::AddContact, "Add a Contact"},
@@ -118,7 +120,8 @@ TEST_F(MainWindowTest, LoginShowsTitleTrayAndControls) {
         // Only the shell's own tools work until their modules arrive.
         EXPECT_EQ(b->isEnabled(), tool == Tool::Help || tool == Tool::NetworkInfo ||
                                       tool == Tool::AccountInfo || tool == Tool::Settings ||
-                                      tool == Tool::AddContact || tool == Tool::Search)
+                                      tool == Tool::AddContact || tool == Tool::Search ||
+                                      tool == Tool::Sessions)
             << tip;
     }
     // The modules' lists sit in the main window's panes.
@@ -345,7 +348,7 @@ TEST_F(MainWindowTest, ADropEndsTheTrayBlinkAndTheTrayState) {
 TEST_F(MainWindowTest, ASecondLoginStartsTheSessionListAfresh) {
     ASSERT_TRUE(LogIn("carol", "carolpass"));
     // The user sorts by name.
-    emit page().List().HeaderClicked(sessions::CSessionsZorvicModel::kName);
+    page().List().Header().Click(sessions::CSessionsZorvicModel::kName);
     ASSERT_EQ(page().SortCode(), 0);
     ASSERT_EQ(page().List().SortArrowColumn(), sessions::CSessionsZorvicModel::kName);
     ASSERT_TRUE(SpinUntil([&] { return page().List().SortArrowColumn() == 0; }));
@@ -357,17 +360,19 @@ TEST_F(MainWindowTest, ASecondLoginStartsTheSessionListAfresh) {
     EXPECT_EQ(page().PageIndex(), 0);
     EXPECT_EQ(page().List().SortArrowColumn(), sessions::CSessionsZorvicModel::kCreated);
     EXPECT_FALSE(page().List().SortArrowUp());
-    EXPECT_EQ(page().List().Model().rowCount(), 0);
-    // The page that comes back is the one asked for: sort 3.
-    SpinUntil([] { return false; }, std::chrono::milliseconds(100));
+    // The page that comes back is the one asked for: sort 3, newest first.
+    ASSERT_TRUE(SpinUntil([&] { return !page().List().Model().Rows().isEmpty(); }));
     EXPECT_EQ(page().SortCode(), sessions::kInitialSortCode);
+    EXPECT_EQ(page().List().Model().Rows().front().name, "Lobby");
     // The header's next click sorts ascending again.
-    emit page().List().HeaderClicked(sessions::CSessionsZorvicModel::kName);
+    page().List().Header().Click(sessions::CSessionsZorvicModel::kName);
     EXPECT_EQ(page().SortCode(), 0);
 }
 
 TEST_F(MainWindowTest, TabGoesThroughTheWindowInReadingOrder) {
     ASSERT_TRUE(LogIn("alice", "alicepass"));
+    // The first of the demo's two pages: "next" works, "previous" does not.
+    ASSERT_TRUE(SpinUntil([&] { return page().NextButton()->isEnabled(); }));
     QApplication::setActiveWindow(&main());
     ASSERT_TRUE(QTest::qWaitForWindowActive(&main(), 2000));
     auto* contacts = main().Pane(MainPane::Contacts)->findChild<QAbstractScrollArea*>();
@@ -376,11 +381,13 @@ TEST_F(MainWindowTest, TabGoesThroughTheWindowInReadingOrder) {
     const std::vector<QWidget*> expected{main().ToolButton(Tool::AddContact),
                                          main().ToolButton(Tool::Search),
                                          main().ToolButton(Tool::AccountInfo),
+                                         main().ToolButton(Tool::Sessions),
                                          main().ToolButton(Tool::NetworkInfo),
                                          main().ToolButton(Tool::Settings),
                                          main().ToolButton(Tool::Help),
                                          main().StatusChoice(),
                                          &page().List(),
+                                         page().NextButton(),
                                          page().RefreshButton(),
                                          contacts,
                                          main().AboutLink()};

@@ -1,0 +1,84 @@
+#pragma once
+
+// The session directory of the local network: sessions kept in the
+// database (their own tables) with a folder each under the network's
+// folder, the per-network rules (administrators only, most sessions), and
+// who is in each session right now. Answers create, list, get for
+// modification, modify, delete and join; a connection that ends leaves
+// every session it was in. (Not to be confused with ClientSession, which is
+// one connection.)
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <map>
+#include <random>
+
+#include "server/core/Service.h"
+#include "server/sessions/SessionTable.h"
+
+namespace net {
+class MessageReader;
+}
+
+namespace localnet {
+
+class ClientSession;
+class LocalNetwork;
+struct Network;
+
+class SessionsService : public QObject, public Service {
+    Q_OBJECT
+  public:
+    // Until a network says otherwise.
+    static constexpr int32_t kDefaultMaxSessions = 100;
+
+    explicit SessionsService(LocalNetwork& network);
+
+    bool Open(QString* error) override;
+    bool SeedDemo() override;
+
+    // The folder of one session, relative to the data folder.
+    static QString SessionFolder(const QString& number, const QString& id);
+
+  private:
+    struct NetworkRules {
+        bool adminOnly = false;
+        int32_t maxSessions = kDefaultMaxSessions;
+        bool stored = false;
+    };
+
+    void OnCreate(ClientSession& session, net::MessageReader& f);
+    void OnModify(ClientSession& session, net::MessageReader& f);
+    void OnDelete(ClientSession& session, net::MessageReader& f);
+    void OnList(ClientSession& session, net::MessageReader& f);
+    void OnAskToCreate(ClientSession& session);
+    void OnGetForModify(ClientSession& session, net::MessageReader& f);
+    void OnJoin(ClientSession& session, net::MessageReader& f);
+    void OnConnectionEnded(ClientSession* session);
+    void OnPresenceChanged(const QString& number, const QString& username, int status);
+
+    SessionTable& TableOf(const QString& number) { return tables_[number]; }
+    NetworkRules RulesOf(const QString& number) const;
+    bool IsAdministrator(const ClientSession& session) const;
+    // The session a request names, when the asker may change it; else
+    // answers "unable to find" and returns null.
+    StoredSession* Changeable(ClientSession& session, const QString& id, const char* what);
+    QString NewId(const SessionTable& table);
+
+    bool Insert(const QString& number, const StoredSession& s);
+    void SendError(ClientSession& session, int32_t code, const QString& explanation);
+    void SendRoomState(const QString& number, const StoredSession& s, int32_t event,
+                       const QString& account);
+    int32_t PresenceOf(const QString& number, const QString& username) const;
+
+    LocalNetwork& network_;
+    std::map<QString, SessionTable> tables_;
+    std::map<QString, NetworkRules> rules_;
+    // number + '/' + lower-case account -> its presence.
+    std::map<QString, int> presence_;
+    std::mt19937 random_;
+    std::function<qint64()> now_;
+};
+
+}  // namespace localnet
