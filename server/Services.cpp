@@ -5,6 +5,7 @@
 #include "server/core/LocalNetwork.h"
 #include "server/directory/DirectoryService.h"
 #include "server/login/LoginService.h"
+#include "server/mailbox/MailboxService.h"
 
 namespace localnet {
 
@@ -13,6 +14,7 @@ std::vector<std::unique_ptr<Service>> MakeServices(LocalNetwork& network) {
     services.push_back(std::make_unique<DirectoryService>(network));
     services.push_back(std::make_unique<LoginService>(network));
     services.push_back(std::make_unique<AccountService>(network));
+    services.push_back(std::make_unique<MailboxService>(network));
     return services;
 }
 
