@@ -30,6 +30,15 @@ class CMessageListModel : public QAbstractTableModel {
 
     // Shows `messages` (kept by the caller, unchanged until the next call).
     void SetMessages(const std::vector<CMailboxMessage>* messages);
+    // Runs `change` on the rows inside one reset, so the view never reads
+    // rows that are being replaced.
+    template <class Change>
+    void Replace(Change&& change, const std::vector<CMailboxMessage>* messages) {
+        beginResetModel();
+        change();
+        messages_ = messages;
+        endResetModel();
+    }
     // One row's look changed (it was read).
     void RowChanged(int row);
     const CMailboxMessage* At(int row) const;

@@ -124,6 +124,8 @@ CMailboxDlg::CMailboxDlg(const ui::Skin& skin, ui::Dialogs& dialogs, const net::
 }
 
 CMailboxDlg::~CMailboxDlg() {
+    // The list shows the state's rows, which go before the widgets do.
+    list_->Model().SetMessages(nullptr);
     // The companions share the parent; they go with this window.
     delete create_;
     delete select_;
@@ -200,8 +202,7 @@ void CMailboxDlg::SetHooks(MailboxHooks hooks) {
 }
 
 void CMailboxDlg::ResetForLogin() {
-    state_.Reset();
-    list_->Model().SetMessages(&state_.Messages());
+    list_->Model().Replace([this] { state_.Reset(); }, &state_.Messages());
     list_->Header().Reset(kSortDate, false);
     tree_->clear();
     moving_.clear();
@@ -244,8 +245,7 @@ void CMailboxDlg::FolderListArrived() {
 }
 
 void CMailboxDlg::MessageListArrived() {
-    state_.ClearMessages();
-    list_->Model().SetMessages(&state_.Messages());
+    list_->Model().Replace([this] { state_.ClearMessages(); }, &state_.Messages());
     std::string bytes;
     if (!ReadWholeFile(client_.DataPath(kMessageListFile), bytes)) {
         dialogs_.Message(this, QStringLiteral("Error"),
@@ -259,13 +259,14 @@ void CMailboxDlg::MessageListArrived() {
                          QStringLiteral("The list message file appears to be corrupted"),
                          ui::MsgIcon::Information);
     }
-    state_.SetMessages(std::move(messages));
+    list_->Model().Replace([&] { state_.SetMessages(std::move(messages)); }, &state_.Messages());
     ShowChainEnd();
 }
 
 void CMailboxDlg::MessageListRefused() {
     // The folder is gone or not ours: the list stays as it was and the chain
-    // ends here as if it had been read.
+    // ends here as if it had been read, with the tree drawn afresh.
+    state_.SetKeepTree(false);
     ShowChainEnd();
 }
 
@@ -295,8 +296,7 @@ void CMailboxDlg::Redraw() {
     } else {
         tree_->Rebuild(state_.Folders(), state_.CurrentRoot(), state_.CurrentKey());
     }
-    state_.Sort();
-    list_->Model().SetMessages(&state_.Messages());
+    list_->Model().Replace([this] { state_.Sort(); }, &state_.Messages());
     UpdateButtons();
 }
 
@@ -315,8 +315,7 @@ void CMailboxDlg::SetMailButton(int64_t unreadSum) {
 
 void CMailboxDlg::SortBy(int column, bool ascending) {
     state_.SetSort(column, ascending ? 0 : 1);
-    state_.Sort();
-    list_->Model().SetMessages(&state_.Messages());
+    list_->Model().Replace([this] { state_.Sort(); }, &state_.Messages());
     UpdateButtons();
 }
 

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <limits>
 #include <sstream>
+#include <utility>
 
 namespace mailbox {
 
