@@ -54,30 +54,7 @@ constexpr char kDeleteOutboxMessagesText[] =
 }  // namespace
 
 void CMailboxDlg::RegisterPictures(ui::Skin& skin) {
-    struct Piece {
-        const char* suffix;
-        QRect rect;
-    };
-    const QRect middle(kSide + kTreeWidth, kHeader, kDivider, kBodyHeight);
-    const Piece pieces[] = {
-        {"TOP", QRect(0, 0, kClientSize.width(), kHeader)},
-        {"LEFT", QRect(0, kHeader, kSide, kBodyHeight)},
-        {"MIDDLE", middle},
-        {"RIGHT", QRect(kClientSize.width() - kSide, kHeader, kSide, kBodyHeight)},
-        {"BOTTOM", QRect(0, kClientSize.height() - kFooter, kClientSize.width(), kFooter)},
-    };
-    for (const Piece& p : pieces) {
-        ui::SkinEntry e;
-        e.kind = ui::SkinEntry::Kind::FramePiece;
-        e.size = p.rect.size();
-        e.text = QStringLiteral("Mailbox");
-        e.piece = p.rect;
-        e.whole = kClientSize;
-        e.header = kHeader;
-        e.footer = kFooter;
-        e.middle = middle;
-        skin.Register(QStringLiteral("IDB_MAILBOX") + QString::fromLatin1(p.suffix), e);
-    }
+    // The frame (IDB_MAILBOX...) is the toolkit's; the companions are ours.
     skin.RegisterBackground(QStringLiteral("IDB_MAILBOXFOLDERCREATE"),
                             CMailboxFolderCreateDlg::kClientSize,
                             QStringLiteral("New mailbox folder"));
@@ -96,14 +73,7 @@ CMailboxDlg::CMailboxDlg(const ui::Skin& skin, ui::Dialogs& dialogs, const net::
     : CSkinnedDlg(skin, dialogs, timings, parent), client_(client), main_(main) {
     setWindowTitle(QStringLiteral("Mailbox"));
     SetClientSize(kClientSize);
-    const QRect middle(kSide + kTreeWidth, kHeader, kDivider, kBodyHeight);
-    SetFramePieces({
-        {QStringLiteral("IDB_MAILBOXTOP"), QPoint(0, 0)},
-        {QStringLiteral("IDB_MAILBOXLEFT"), QPoint(0, kHeader)},
-        {QStringLiteral("IDB_MAILBOXMIDDLE"), middle.topLeft()},
-        {QStringLiteral("IDB_MAILBOXRIGHT"), QPoint(kClientSize.width() - kSide, kHeader)},
-        {QStringLiteral("IDB_MAILBOXBOTTOM"), QPoint(0, kClientSize.height() - kFooter)},
-    });
+    SetFrame(QStringLiteral("IDB_MAILBOX"));
     BuildControls();
 
     create_ = new CMailboxFolderCreateDlg(skin, dialogs, timings, parent);

@@ -115,8 +115,10 @@ TEST_F(MainWindowTest, LoginShowsTitleTrayAndControls) {
         ASSERT_NE(b, nullptr) << tip;
         EXPECT_EQ(b->toolTip(), tip);
         EXPECT_TRUE(main().rect().contains(b->geometry())) << tip;
-        // Only the shell's own tools work until their modules arrive.
-        EXPECT_EQ(b->isEnabled(), tool == Tool::Help || tool == Tool::NetworkInfo) << tip;
+        // Only the shell's own tools and those of modules present work.
+        EXPECT_EQ(b->isEnabled(),
+                  tool == Tool::Help || tool == Tool::NetworkInfo || tool == Tool::Mail)
+            << tip;
     }
     // The modules' lists sit in the main window's panes.
     EXPECT_TRUE(main().rect().contains(main().Pane(MainPane::Sessions)->geometry()));
@@ -368,7 +370,8 @@ TEST_F(MainWindowTest, TabGoesThroughTheWindowInReadingOrder) {
     auto* contacts = main().Pane(MainPane::Contacts)->findChild<QAbstractScrollArea*>();
     ASSERT_NE(contacts, nullptr);
     // Disabled tools and paging buttons are passed over.
-    const std::vector<QWidget*> expected{main().ToolButton(Tool::NetworkInfo),
+    const std::vector<QWidget*> expected{main().ToolButton(Tool::Mail),
+                                         main().ToolButton(Tool::NetworkInfo),
                                          main().ToolButton(Tool::Help),
                                          main().StatusChoice(),
                                          &page().List(),
