@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <iterator>
@@ -230,23 +231,45 @@ int CompareText(std::string_view a, std::string_view b) {
 }
 
 void SortMessages(std::vector<CMailboxMessage>& messages, int column, int direction) {
-    auto compare = [column](const CMailboxMessage& a, const CMailboxMessage& b) {
-        switch (column) {
-            case kSortFrom:
-                return CompareText(a.fromText, b.fromText);
-            case kSortSubject:
-                return CompareText(a.subjectText, b.subjectText);
-            default:
-                return a.sentTime < b.sentTime ? -1 : (a.sentTime > b.sentTime ? 1 : 0);
+    // Rows are heavy to move and their texts live all over the heap: sort
+    // their places by keys gathered into one block (texts lowered once, so
+    // that comparing them is comparing bytes), then move each row once.
+    const size_t n = messages.size();
+    std::vector<uint32_t> order(n);
+    for (uint32_t i = 0; i < n; ++i) order[i] = i;
+    const auto sortBy = [&](auto less) {
+        if (direction == 0) {
+            std::stable_sort(order.begin(), order.end(), less);
+        } else {
+            std::stable_sort(order.begin(), order.end(),
+                             [&](uint32_t a, uint32_t b) { return less(b, a); });
         }
     };
-    if (direction == 0) {
-        std::stable_sort(messages.begin(), messages.end(),
-                         [&](const auto& a, const auto& b) { return compare(a, b) < 0; });
+    if (column == kSortFrom || column == kSortSubject) {
+        std::string block;
+        std::vector<std::pair<uint32_t, uint32_t>> keys(n);
+        for (size_t i = 0; i < n; ++i) {
+            const std::string& text =
+                column == kSortFrom ? messages[i].fromText : messages[i].subjectText;
+            keys[i] = {static_cast<uint32_t>(block.size()), static_cast<uint32_t>(text.size())};
+            for (unsigned char c : text) block.push_back(static_cast<char>(Lower(c)));
+        }
+        const char* base = block.data();
+        sortBy([&](uint32_t a, uint32_t b) {
+            const auto [oa, la] = keys[a];
+            const auto [ob, lb] = keys[b];
+            const int c = std::memcmp(base + oa, base + ob, std::min(la, lb));
+            return c != 0 ? c < 0 : la < lb;
+        });
     } else {
-        std::stable_sort(messages.begin(), messages.end(),
-                         [&](const auto& a, const auto& b) { return compare(a, b) > 0; });
+        std::vector<int32_t> times(n);
+        for (size_t i = 0; i < n; ++i) times[i] = messages[i].sentTime;
+        sortBy([&](uint32_t a, uint32_t b) { return times[a] < times[b]; });
     }
+    std::vector<CMailboxMessage> sorted;
+    sorted.reserve(n);
+    for (uint32_t i : order) sorted.push_back(std::move(messages[i]));
+    messages = std::move(sorted);
 }
 
 std::string CheckNewFolder(int typeIndex, std::string_view nameUtf8) {

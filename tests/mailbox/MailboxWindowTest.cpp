@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 #include <fstream>
 #include <iterator>
 
@@ -286,6 +287,17 @@ TEST_F(MailboxWindow, ButtonsAndMenuFollowTheSelectionAndTheSessionsRoot) {
     EXPECT_EQ(items, (QStringList{"Move to Folder...", "Mark Read", "Mark Unread", "Delete"}));
     EXPECT_FALSE(moveEnabled);
     EXPECT_EQ(OperationFile().substr(0, 11), "2\n2\nab12cd\n");
+
+    // Ctrl+A takes every row; the Delete key asks before deleting.
+    w->List()->clearSelection();
+    QTest::keyClick(w->List(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(w->List()->SelectedRows().size(), 3u);
+    EXPECT_TRUE(w->Button("DELETEMESSAGE")->isEnabled());
+    h->dialogs.answers.push_back(ui::MsgAnswer::No);
+    const int boxes = h->dialogs.messages.size();
+    QTest::keyClick(w->List(), Qt::Key_Delete);
+    EXPECT_EQ(h->dialogs.messages.size(), boxes + 1);
+    EXPECT_EQ(h->dialogs.Last().title, "Warning");
 
     // A click on the folder that is current asks for nothing.
     Drain();
