@@ -371,6 +371,27 @@ TEST_F(MailboxWindow, AFolderListWithoutTheCurrentFolderFallsBackToPrimary) {
     EXPECT_EQ(key, "Primary");
 }
 
+TEST_F(MailboxWindow, KeysAndSendersFromTheServerStayOffLocalPaths) {
+    Refresh("../../evil 1 Evil\nPrimary 0 Primary\n", "1 999999 1 ../../../x 0 s\n");
+    Drain();
+    w->ChooseFolder(0, "../../evil");
+    auto sent = Drain();
+    ASSERT_EQ(sent.size(), 1u);
+    auto f = sent[0].Reader();
+    int32_t zero = 0, root = -1;
+    std::string key;
+    ASSERT_TRUE(f.Int(0, 0, zero) && f.Int(0, 2, root) && f.Str(1, 31, key));
+    EXPECT_EQ(key, "../../evil") << "the key travels as a field only";
+    Serve(16, "2 999999 1 ../../../y 0 t\n");
+    SelectRows({0});
+    w->MarkRead();
+    EXPECT_EQ(OperationFile(), "1\n0\n../../evil\n000002 999999 1 ../../../y\n");
+    for (const char* name : {"evil", "x", "y"}) {
+        EXPECT_FALSE(testsupport::FileExists(h->DataFile(std::string("../../") + name)));
+        EXPECT_FALSE(testsupport::FileExists(h->home.path() + "/" + name));
+    }
+}
+
 TEST_F(MailboxWindow, CorruptAndMissingMessageLists) {
     Refresh(kFolders, "12 999999 1 alice 5 kept\nnot a message\n13 999999 1 bob 6 lost\n");
     EXPECT_EQ(h->dialogs.Last().title, "Error");
