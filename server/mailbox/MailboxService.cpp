@@ -94,8 +94,9 @@ QString OneLine(const QString& text) {
 QByteArray CutUtf8(const QString& text, int maxBytes) {
     QByteArray bytes = text.toUtf8();
     if (bytes.size() <= maxBytes) return bytes;
+    // Back to the lead byte of a cut character (text from QString is UTF-8).
     int n = maxBytes;
-    while (n > 0 && (static_cast<unsigned char>(bytes[n]) & 0xC0) == 0x80) --n;
+    while (n > 0 && maxBytes - n < 3 && (static_cast<unsigned char>(bytes[n]) & 0xC0) == 0x80) --n;
     return bytes.left(n);
 }
 

@@ -92,9 +92,19 @@ std::vector<std::string_view> SplitLines(std::string_view bytes, size_t maxLengt
 
 std::string CutText(std::string_view text, size_t maxBytes) {
     if (text.size() <= maxBytes) return std::string(text);
+    // A cut inside a character moves back to its lead byte, at most three
+    // bytes; stray continuation bytes (not UTF-8) are cut where they fall.
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
     size_t n = maxBytes;
-    // Back off over continuation bytes to the start of the cut character.
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    if ((byte(n) & 0xC0) == 0x80) {
+        for (size_t k = n; k > 0 && n - k < 3; --k) {
+            if ((byte(k - 1) & 0xC0) == 0xC0) {
+                n = k - 1;
+                break;
+            }
+            if ((byte(k - 1) & 0xC0) != 0x80) break;
+        }
+    }
     return std::string(text.substr(0, n));
 }
 

@@ -101,6 +101,16 @@ TEST(FolderList, CountsBelowZeroAndTextsCutAtCharacters) {
     EXPECT_EQ(f.DisplayText(), "n");
 }
 
+TEST(FolderList, StrayContinuationBytesAreCutWhereTheyFallNotToNothing) {
+    const std::string stray = "a" + std::string(100, '\x84');
+    EXPECT_EQ(CutText(stray, 31), stray.substr(0, 31));
+    EXPECT_EQ(CutText("abc\xE2\x82\xAC", 5), "abc") << "a whole character or none of it";
+    EXPECT_EQ(CutText("abc\xE2\x82\xAC", 6), "abc\xE2\x82\xAC");
+    CMailboxMessage m;
+    ASSERT_TRUE(ParseMessageLine("1 999999 1 " + stray + " 0 s", m));
+    EXPECT_EQ(m.sender.size(), kMaxSender) << "a sender that was there is never cut to nothing";
+}
+
 TEST(NewFolder, NameRulesInOrder) {
     EXPECT_EQ(CheckNewFolder(0, "Work_2"), "");
     EXPECT_EQ(CheckNewFolder(1, "a-b_C9"), "");
