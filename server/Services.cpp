@@ -7,6 +7,7 @@
 #include "server/core/LocalNetwork.h"
 #include "server/directory/DirectoryService.h"
 #include "server/login/LoginService.h"
+#include "server/mailbox/MailboxService.h"
 #include "server/sessions/SessionsService.h"
 
 namespace localnet {
@@ -19,6 +20,7 @@ std::vector<std::unique_ptr<Service>> MakeServices(LocalNetwork& network) {
     services.push_back(std::make_unique<AccountInfoService>(network));
     services.push_back(std::make_unique<ContactsService>(network));
     services.push_back(std::make_unique<SessionsService>(network));
+    services.push_back(std::make_unique<MailboxService>(network));
     return services;
 }
 

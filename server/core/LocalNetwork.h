@@ -71,6 +71,8 @@ class LocalNetwork : public QObject {
     Store& GetStore() { return store_; }
     Router& GetRouter() { return router_; }
     TransferEngine& Transfers() { return *transfers_; }
+    // The services, in the order of the list (tests find theirs by type).
+    const std::vector<std::unique_ptr<Service>>& AllServices() const { return services_; }
     // The listener of one server, or null when not listening (tests).
     const Listener* ListenerOf(ServerKind kind) const;
 

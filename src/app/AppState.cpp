@@ -58,9 +58,6 @@ AppState::AppState(ui::Dialogs& dialogs, Options options)
     connect(main_.get(), &shell::CzorvicDlg::quitRequested, this, &AppState::quitRequested);
 
     RegisterModules();
-    // The mailbox's request stays with the shell until the mailbox arrives;
-    // it goes out after the modules' requests.
-    client_->AddOpeningRequest(shell::SendUnreadMailRequest);
 }
 
 void AppState::RegisterModules() {

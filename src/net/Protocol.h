@@ -236,11 +236,34 @@ enum RoomEvent : int32_t {
 };
 }  // namespace session
 
-// Mailbox (primary 14), file-server connection.
+// Mailbox (primary 14), file-server connection (deliver: network server).
 namespace mailbox {
 enum Code : int32_t {
-    kUnreadRequest = 3,  // message: ask for unread mail (no fields), once after login
+    // Messages.
+    kCreateFolder = 0,    // root type (0 Inbox, 1 Outbox), folder name
+    kDeleteFolder = 1,    // root type, folder key
+    kDeliver = 2,         // no fields; on the network-server connection
+    kUnreadRequest = 3,   // ask for unread mail (no fields), once after login
+    kAttachmentName = 4,  // root type, folder key, sender, message number, attachment number
+    // Responses.
+    kFolderCreated = 0,          // no fields
+    kCreateFolderRefused = 1,    // explanation
+    kFolderDeleted = 2,          // no fields
+    kDeleteFolderRefused = 3,    // explanation
+    kGoAhead = 4,                // no fields
+    kRecipientsRefused = 5,      // explanation
+    kSent = 6,                   // integer 0..1
+    kSentWithReport = 7,         // integer 0..1
+    kUnreadMail = 8,             // integer count
+    kAttachmentNameAnswer = 9,   // string 1..99
+    kMessageGone = 10,           // no fields
+    // Notification.
+    kNewMail = 0,  // no fields
 };
-}
+// Transfer request codes of the mailbox's lists.
+inline constexpr int32_t kOperationUpload = 8;     // upload: file size
+inline constexpr int32_t kFolderListDownload = 9;  // download: integer 0
+inline constexpr int32_t kMessageListDownload = 10;  // download: integer 0, root type, folder key
+}  // namespace mailbox
 
 }  // namespace net

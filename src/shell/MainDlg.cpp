@@ -436,9 +436,11 @@ void CzorvicDlg::SendNetworkInformation() {
     net::SendNetworkInformationRequest(client_.NetworkServer(), client_.Number(), "/");
 }
 
-bool SendUnreadMailRequest(net::Client& client) {
-    return client.FileServer().Send(net::MessageWriter(net::mailbox::kUnreadRequest),
-                                    net::Primary::Mailbox);
+void CzorvicDlg::SetMailUnread(bool unread) {
+    mailUnread_ = unread;
+    if (ui::CFixedButton* button = ToolButton(Tool::Mail)) {
+        button->SetCaption(unread ? QStringLiteral("MAILACTIVE") : QStringLiteral("MAIL"));
+    }
 }
 
 }  // namespace shell

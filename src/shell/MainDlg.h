@@ -122,6 +122,8 @@ class CzorvicDlg : public ui::CSkinnedDlg, public MainWindowServices {
     void SetStatusSender(std::function<void(int32_t status)> send) override;
     int32_t Status() const override { return status_; }
     void SetSkipNextShow(bool skip) override { skipNextShow_ = skip; }
+    void SetMailUnread(bool unread) override;
+    bool MailUnread() const override { return mailUnread_; }
 
   signals:
     // Closing the main window ends the program.
@@ -167,12 +169,10 @@ class CzorvicDlg : public ui::CSkinnedDlg, public MainWindowServices {
     int32_t status_ = kStatusOnline;
     bool hiddenInTray_ = false;
     bool skipNextShow_ = false;
+    bool mailUnread_ = false;
 
     QTimer refreshTimer_;
 };
 
-// The mailbox's opening request (unread mail, on the file server). It goes
-// out after the modules' requests; it moves to the mailbox when that arrives.
-bool SendUnreadMailRequest(net::Client& client);
 
 }  // namespace shell

@@ -50,6 +50,10 @@ class MainWindowServices {
     // An automatic refresh was asked for: the answer that comes back must not
     // bring the window forward (false: the user's own request, it may).
     virtual void SetSkipNextShow(bool skip) = 0;
+    // The mail button: the "MAILACTIVE" pictures while something is unread,
+    // "MAIL" otherwise; the window keeps the matching unread flag.
+    virtual void SetMailUnread(bool unread) = 0;
+    virtual bool MailUnread() const = 0;
 };
 
 }  // namespace shell

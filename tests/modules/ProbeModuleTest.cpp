@@ -113,8 +113,8 @@ TEST_F(ProbeModuleTest, EveryHookRegisteredThroughTheContextFires) {
 
 TEST_F(ProbeModuleTest, OpeningRequestsKeepTheOrderOfTheModuleList) {
     // Without running connections the requests stay queued: contacts and the
-    // session page on the network server, then the probe's and the unread
-    // mail on the file server.
+    // session page on the network server, then the unread mail and the
+    // probe's on the file server.
     h_->state->Client().LoginResponseReceived();
     h_->state->Client().LoginResponseReceived();
     std::vector<int32_t> onNetwork;
@@ -132,7 +132,7 @@ TEST_F(ProbeModuleTest, OpeningRequestsKeepTheOrderOfTheModuleList) {
         return true;
     });
     EXPECT_EQ(onNetwork, (std::vector<int32_t>{+net::Primary::Contact, +net::Primary::Session}));
-    EXPECT_EQ(onFile, (std::vector<int32_t>{+kFamily, +net::Primary::Mailbox}));
+    EXPECT_EQ(onFile, (std::vector<int32_t>{+net::Primary::Mailbox, +kFamily}));
 }
 
 }  // namespace

@@ -117,11 +117,11 @@ TEST_F(MainWindowTest, LoginShowsTitleTrayAndControls) {
         ASSERT_NE(b, nullptr) << tip;
         EXPECT_EQ(b->toolTip(), tip);
         EXPECT_TRUE(main().rect().contains(b->geometry())) << tip;
-        // Only the shell's own tools work until their modules arrive.
+        // Only the shell's own tools and those of modules present work.
         EXPECT_EQ(b->isEnabled(), tool == Tool::Help || tool == Tool::NetworkInfo ||
                                       tool == Tool::AccountInfo || tool == Tool::Settings ||
                                       tool == Tool::AddContact || tool == Tool::Search ||
-                                      tool == Tool::Sessions)
+                                      tool == Tool::Sessions || tool == Tool::Mail)
             << tip;
     }
     // The modules' lists sit in the main window's panes.
@@ -381,6 +381,7 @@ TEST_F(MainWindowTest, TabGoesThroughTheWindowInReadingOrder) {
     const std::vector<QWidget*> expected{main().ToolButton(Tool::AddContact),
                                          main().ToolButton(Tool::Search),
                                          main().ToolButton(Tool::AccountInfo),
+                                         main().ToolButton(Tool::Mail),
                                          main().ToolButton(Tool::Sessions),
                                          main().ToolButton(Tool::NetworkInfo),
                                          main().ToolButton(Tool::Settings),

@@ -1,0 +1,810 @@
+#include "server/mailbox/MailboxService.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <algorithm>
+#include <limits>
+
+#include "net/Protocol.h"
+#include "server/core/ClientSession.h"
+#include "server/core/LocalNetwork.h"
+#include "server/core/TransferEngine.h"
+
+namespace localnet {
+
+namespace {
+
+constexpr int kInbox = 0;
+constexpr int kOutbox = 1;
+constexpr int kSessions = 2;
+constexpr char kPrimary[] = "Primary";
+constexpr char kSent[] = "Sent";
+constexpr const char* kMarkers[] = {"MAILBOX_ROOTDIR_INBOX", "MAILBOX_ROOTDIR_OUTBOX",
+                                    "MAILBOX_ROOTDIR_SESSIONS"};
+// What the client reads of a key, a name, a sender and a subject.
+constexpr int kMaxKeyBytes = 31;
+constexpr int kMaxDetails = 512;
+
+const std::vector<std::vector<QString>>& TableSteps() {
+    static const std::vector<std::vector<QString>> steps = {
+        {
+            "CREATE TABLE mailbox_folders ("
+            " network TEXT NOT NULL, owner TEXT NOT NULL, root INTEGER NOT NULL,"
+            " key_lower TEXT NOT NULL, folder_key TEXT NOT NULL, name TEXT NOT NULL,"
+            " position INTEGER NOT NULL,"
+            " PRIMARY KEY (network, owner, root, key_lower))",
+            "CREATE TABLE mailbox_entries ("
+            " network TEXT NOT NULL, owner TEXT NOT NULL, root INTEGER NOT NULL,"
+            " key_lower TEXT NOT NULL, sender TEXT NOT NULL, number INTEGER NOT NULL,"
+            " sender_name TEXT NOT NULL, attachment INTEGER NOT NULL, unread INTEGER NOT NULL,"
+            " sent_time BIGINT NOT NULL, subject TEXT NOT NULL, position BIGINT NOT NULL,"
+            " PRIMARY KEY (network, owner, root, key_lower, sender, number))",
+            "CREATE TABLE mailbox_messages ("
+            " network TEXT NOT NULL, sender TEXT NOT NULL, number INTEGER NOT NULL,"
+            " sender_name TEXT NOT NULL, subject TEXT NOT NULL, sent_time BIGINT NOT NULL,"
+            " attachment INTEGER NOT NULL, attachment_name TEXT NOT NULL,"
+            " recipients TEXT NOT NULL,"
+            " PRIMARY KEY (network, sender, number))",
+            // Numbers are never given twice, so a recipient's entry of a
+            // deleted message can never name a later one.
+            "CREATE TABLE mailbox_counters ("
+            " network TEXT NOT NULL, sender TEXT NOT NULL, next_number INTEGER NOT NULL,"
+            " PRIMARY KEY (network, sender))",
+        },
+    };
+    return steps;
+}
+
+// Bound values must never be null: the columns are NOT NULL.
+QString NotNull(const QString& s) {
+    return s.isNull() ? QString("") : s;
+}
+
+bool Exec(QSqlQuery& q) {
+    return q.exec();
+}
+
+// A name as one level of a path: itself when plainly safe, else spelled out.
+QString PathName(const QString& lower) {
+    bool plain = !lower.isEmpty();
+    for (QChar c : lower) {
+        const ushort u = c.unicode();
+        if (!((u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '_' || u == '-')) {
+            plain = false;
+            break;
+        }
+    }
+    return plain ? lower : "x" + QString::fromLatin1(lower.toUtf8().toHex());
+}
+
+// The client reads a line at a time: nothing that would end or split one.
+QString OneLine(const QString& text) {
+    QString out = text;
+    for (QChar& c : out) {
+        if (c == '\n' || c == '\r' || c == '\t' || c.category() == QChar::Other_Control) c = ' ';
+    }
+    return out;
+}
+
+// A text cut to the client's bytes, at a character boundary.
+QByteArray CutUtf8(const QString& text, int maxBytes) {
+    QByteArray bytes = text.toUtf8();
+    if (bytes.size() <= maxBytes) return bytes;
+    // Back to the lead byte of a cut character (text from QString is UTF-8).
+    int n = maxBytes;
+    while (n > 0 && maxBytes - n < 3 && (static_cast<unsigned char>(bytes[n]) & 0xC0) == 0x80) --n;
+    return bytes.left(n);
+}
+
+bool WholeInt(const QByteArray& text, int32_t& out) {
+    bool ok = false;
+    const qlonglong v = text.toLongLong(&ok, 10);
+    if (!ok || text.isEmpty() || text.startsWith(' ') || v < std::numeric_limits<int32_t>::min() ||
+        v > std::numeric_limits<int32_t>::max())
+        return false;
+    out = static_cast<int32_t>(v);
+    return true;
+}
+
+bool IsDefault(int root, const QString& key) {
+    return (root == kInbox && key.compare(kPrimary, Qt::CaseInsensitive) == 0) ||
+           (root == kOutbox && key.compare(kSent, Qt::CaseInsensitive) == 0);
+}
+
+}  // namespace
+
+QString CheckMailboxFolderName(int32_t root, const QString& name) {
+    if (root != kInbox && root != kOutbox) {
+        return "Please select either Inbox or Outbox from the folder type";
+    }
+    if (name.isEmpty()) return "Please type a folder name";
+    if (name.size() > MailboxService::kMaxFolderName) {
+        return "Folder name is too long; it may be at most 16 characters in length";
+    }
+    for (QChar c : name) {
+        const ushort u = c.unicode();
+        const bool ok = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') ||
+                        u == '_' || u == '-';
+        if (!ok) return "Folder name may contain only letters, numbers, and '_' '-'";
+    }
+    return {};
+}
+
+int64_t MailboxService::Box::Unread() const {
+    int64_t sum = 0;
+    for (const auto& root : roots) {
+        for (const Folder& f : root) {
+            for (const Entry& e : f.entries) sum += e.unread != 0 ? 1 : 0;
+        }
+    }
+    return sum;
+}
+
+MailboxService::Folder* MailboxService::Box::Find(int root, const QString& key) {
+    if (root < 0 || root >= kRootCount) return nullptr;
+    for (Folder& f : roots[static_cast<size_t>(root)]) {
+        if (f.key.compare(key, Qt::CaseInsensitive) == 0) return &f;
+    }
+    return nullptr;
+}
+
+const MailboxService::Folder* MailboxService::Box::Find(int root, const QString& key) const {
+    return const_cast<Box*>(this)->Find(root, key);
+}
+
+MailboxService::MailboxService(LocalNetwork& network) : network_(network) {
+    RegisterHandlers();
+}
+
+QString MailboxService::BodyPath(const QString& number, const QString& sender, int32_t n) {
+    return Store::NetworkFolder(number) + "/mailbox/" + PathName(sender.toLower()) + "/" +
+           QString::number(n) + ".body";
+}
+
+QString MailboxService::AttachmentPath(const QString& number, const QString& sender, int32_t n) {
+    return Store::NetworkFolder(number) + "/mailbox/" + PathName(sender.toLower()) + "/" +
+           QString::number(n) + ".attachment";
+}
+
+bool MailboxService::Open(QString* error) {
+    if (!network_.GetStore().PrepareTables("mailbox", TableSteps(), error)) return false;
+    return Load(error);
+}
+
+bool MailboxService::Load(QString* error) {
+    nets_.clear();
+    QSqlDatabase db = network_.GetStore().Database();
+    const auto fail = [&](const QSqlQuery& q) {
+        if (error) *error = "cannot read the mailboxes: " + q.lastError().text();
+        return false;
+    };
+    QSqlQuery folders(db);
+    if (!folders.exec("SELECT network, owner, root, folder_key, name FROM mailbox_folders"
+                      " ORDER BY network, owner, root, position"))
+        return fail(folders);
+    while (folders.next()) {
+        const int root = folders.value(2).toInt();
+        if (root < 0 || root >= kRootCount) continue;
+        Box& box = nets_[folders.value(0).toString()].boxes[folders.value(1).toString()];
+        box.roots[static_cast<size_t>(root)].push_back(
+            {folders.value(3).toString(), folders.value(4).toString(), {}});
+    }
+    QSqlQuery entries(db);
+    if (!entries.exec("SELECT network, owner, root, key_lower, sender, number, sender_name,"
+                      " attachment, unread, sent_time, subject, position FROM mailbox_entries"
+                      " ORDER BY position"))
+        return fail(entries);
+    while (entries.next()) {
+        auto net = nets_.find(entries.value(0).toString());
+        if (net == nets_.end()) continue;
+        auto box = net->second.boxes.find(entries.value(1).toString());
+        if (box == net->second.boxes.end()) continue;
+        Folder* folder = box->second.Find(entries.value(2).toInt(), entries.value(3).toString());
+        if (folder == nullptr) continue;
+        Entry e;
+        e.sender = entries.value(4).toString();
+        e.number = entries.value(5).toInt();
+        e.senderName = entries.value(6).toString();
+        e.attachment = entries.value(7).toInt();
+        e.unread = entries.value(8).toInt();
+        e.sentTime = entries.value(9).toLongLong();
+        e.subject = entries.value(10).toString();
+        e.position = entries.value(11).toLongLong();
+        nextPosition_ = std::max(nextPosition_, e.position + 1);
+        folder->entries.push_back(std::move(e));
+    }
+    QSqlQuery messages(db);
+    if (!messages.exec("SELECT network, sender, number, sender_name, subject, sent_time,"
+                       " attachment, attachment_name, recipients FROM mailbox_messages"))
+        return fail(messages);
+    while (messages.next()) {
+        Message m;
+        m.senderName = messages.value(3).toString();
+        m.subject = messages.value(4).toString();
+        m.sentTime = messages.value(5).toLongLong();
+        m.attachment = messages.value(6).toInt();
+        m.attachmentName = messages.value(7).toString();
+        m.recipients = messages.value(8).toString();
+        nets_[messages.value(0).toString()]
+            .messages[{messages.value(1).toString(), messages.value(2).toInt()}] = m;
+    }
+    QSqlQuery counters(db);
+    if (!counters.exec("SELECT network, sender, next_number FROM mailbox_counters"))
+        return fail(counters);
+    while (counters.next()) {
+        nets_[counters.value(0).toString()].nextNumber[counters.value(1).toString()] =
+            counters.value(2).toInt();
+    }
+    return true;
+}
+
+bool MailboxService::AccountExists(const QString& number, const QString& name) const {
+    Network* n = network_.GetStore().FindNetwork(number);
+    return n != nullptr && n->FindAccount(name) != nullptr;
+}
+
+MailboxService::Box MailboxService::WithDefaults(const QString& number, const QString& owner) const {
+    Box box;
+    const auto net = nets_.find(number);
+    if (net != nets_.end()) {
+        const auto it = net->second.boxes.find(owner.toLower());
+        if (it != net->second.boxes.end()) box = it->second;
+    }
+    if (box.Find(kInbox, kPrimary) == nullptr) {
+        box.roots[kInbox].insert(box.roots[kInbox].begin(), Folder{kPrimary, kPrimary, {}});
+    }
+    if (box.Find(kOutbox, kSent) == nullptr) {
+        box.roots[kOutbox].insert(box.roots[kOutbox].begin(), Folder{kSent, kSent, {}});
+    }
+    return box;
+}
+
+bool MailboxService::Commit(const QString& number, const std::map<QString, Box>& boxes,
+                            const std::vector<std::pair<std::pair<QString, int32_t>, Message>>& added,
+                            const std::vector<std::pair<QString, int32_t>>& removed,
+                            const std::map<QString, int32_t>& counters) {
+    const bool ok = network_.GetStore().Write([&](QSqlDatabase& db) {
+        for (const auto& [owner, box] : boxes) {
+            for (const char* table : {"mailbox_folders", "mailbox_entries"}) {
+                QSqlQuery clear(db);
+                clear.prepare(QString("DELETE FROM %1 WHERE network = ? AND owner = ?").arg(table));
+                clear.addBindValue(number);
+                clear.addBindValue(owner);
+                if (!Exec(clear)) return false;
+            }
+            for (int root = 0; root < kRootCount; ++root) {
+                int position = 0;
+                for (const Folder& f : box.roots[static_cast<size_t>(root)]) {
+                    QSqlQuery q(db);
+                    q.prepare("INSERT INTO mailbox_folders (network, owner, root, key_lower,"
+                              " folder_key, name, position) VALUES (?, ?, ?, ?, ?, ?, ?)");
+                    q.addBindValue(number);
+                    q.addBindValue(owner);
+                    q.addBindValue(root);
+                    q.addBindValue(NotNull(f.key.toLower()));
+                    q.addBindValue(NotNull(f.key));
+                    q.addBindValue(NotNull(f.name));
+                    q.addBindValue(position++);
+                    if (!Exec(q)) return false;
+                    for (const Entry& e : f.entries) {
+                        QSqlQuery qe(db);
+                        qe.prepare(
+                            "INSERT INTO mailbox_entries (network, owner, root, key_lower, sender,"
+                            " number, sender_name, attachment, unread, sent_time, subject,"
+                            " position) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                        qe.addBindValue(number);
+                        qe.addBindValue(owner);
+                        qe.addBindValue(root);
+                        qe.addBindValue(NotNull(f.key.toLower()));
+                        qe.addBindValue(NotNull(e.sender));
+                        qe.addBindValue(e.number);
+                        qe.addBindValue(NotNull(e.senderName));
+                        qe.addBindValue(e.attachment);
+                        qe.addBindValue(e.unread);
+                        qe.addBindValue(e.sentTime);
+                        qe.addBindValue(NotNull(e.subject));
+                        qe.addBindValue(e.position);
+                        if (!Exec(qe)) return false;
+                    }
+                }
+            }
+        }
+        for (const auto& [key, m] : added) {
+            QSqlQuery q(db);
+            q.prepare("INSERT INTO mailbox_messages (network, sender, number, sender_name,"
+                      " subject, sent_time, attachment, attachment_name, recipients)"
+                      " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            q.addBindValue(number);
+            q.addBindValue(key.first);
+            q.addBindValue(key.second);
+            q.addBindValue(NotNull(m.senderName));
+            q.addBindValue(NotNull(m.subject));
+            q.addBindValue(m.sentTime);
+            q.addBindValue(m.attachment);
+            q.addBindValue(NotNull(m.attachmentName));
+            q.addBindValue(NotNull(m.recipients));
+            if (!Exec(q)) return false;
+        }
+        for (const auto& key : removed) {
+            QSqlQuery q(db);
+            q.prepare("DELETE FROM mailbox_messages WHERE network = ? AND sender = ? AND number = ?");
+            q.addBindValue(number);
+            q.addBindValue(key.first);
+            q.addBindValue(key.second);
+            if (!Exec(q)) return false;
+        }
+        for (const auto& [sender, next] : counters) {
+            QSqlQuery clear(db);
+            clear.prepare("DELETE FROM mailbox_counters WHERE network = ? AND sender = ?");
+            clear.addBindValue(number);
+            clear.addBindValue(sender);
+            if (!Exec(clear)) return false;
+            QSqlQuery q(db);
+            q.prepare("INSERT INTO mailbox_counters (network, sender, next_number) VALUES (?, ?, ?)");
+            q.addBindValue(number);
+            q.addBindValue(sender);
+            q.addBindValue(next);
+            if (!Exec(q)) return false;
+        }
+        return true;
+    });
+    if (!ok) {
+        network_.Log("mailbox change not stored: " + network_.GetStore().LastError());
+        return false;
+    }
+    NetState& net = nets_[number];
+    for (const auto& [owner, box] : boxes) net.boxes[owner] = box;
+    for (const auto& [key, m] : added) net.messages[key] = m;
+    for (const auto& key : removed) net.messages.erase(key);
+    for (const auto& [sender, next] : counters) net.nextNumber[sender] = next;
+    return true;
+}
+
+bool MailboxService::Deliver(const Delivery& d, int32_t* numberOut, QString* error) {
+    const auto refuse = [error](const QString& why) {
+        if (error) *error = why;
+        return false;
+    };
+    Network* net = network_.GetStore().FindNetwork(d.number);
+    if (net == nullptr) return refuse("Unknown network");
+    const QString number = net->number;
+    const Account* sender = net->FindAccount(d.sender);
+    if (sender == nullptr) return refuse("Unknown sender");
+    const QString from = sender->username.toLower();
+
+    QStringList individuals;
+    QStringList recipientLines;
+    for (const QString& r : d.recipients) {
+        const Account* a = net->FindAccount(r);
+        if (a == nullptr) return refuse(QString("Recipient '%1' does not exist").arg(r));
+        recipientLines << "0 " + a->username;
+        if (!individuals.contains(a->username.toLower())) individuals << a->username.toLower();
+    }
+    for (const auto& s : d.sessions) recipientLines << "1 " + OneLine(s.name);
+
+    NetState& state = nets_[number];
+    int32_t n = 1;
+    if (const auto it = state.nextNumber.find(from); it != state.nextNumber.end()) n = it->second;
+    if (n == kNoAttachment) ++n;
+    if (n <= 0) return refuse("No message numbers left");
+
+    Message m;
+    m.senderName = sender->username;
+    m.subject = OneLine(d.subject);
+    m.sentTime = d.sentTime != 0 ? d.sentTime : QDateTime::currentSecsSinceEpoch();
+    m.attachment = d.hasAttachment ? n : kNoAttachment;
+    m.attachmentName = d.hasAttachment ? d.attachmentName : QString();
+    m.recipients = recipientLines.join('\n');
+
+    Store& store = network_.GetStore();
+    if (!store.WriteFile(BodyPath(number, from, n), d.body) ||
+        (d.hasAttachment && !store.WriteFile(AttachmentPath(number, from, n), d.attachment))) {
+        QFile::remove(store.ResolvePath(BodyPath(number, from, n)));
+        return refuse("The message could not be stored");
+    }
+
+    std::map<QString, Box> boxes;
+    const auto boxOf = [&](const QString& owner) -> Box& {
+        auto it = boxes.find(owner);
+        if (it == boxes.end()) it = boxes.emplace(owner, WithDefaults(number, owner)).first;
+        return it->second;
+    };
+    Entry e;
+    e.sender = from;
+    e.senderName = sender->username;
+    e.number = n;
+    e.attachment = m.attachment;
+    e.sentTime = m.sentTime;
+    e.subject = m.subject;
+    e.unread = 0;
+    e.position = nextPosition_++;
+    boxOf(from).Find(kOutbox, kSent)->entries.push_back(e);
+    QStringList told;
+    e.unread = 1;
+    for (const QString& owner : individuals) {
+        e.position = nextPosition_++;
+        boxOf(owner).Find(kInbox, kPrimary)->entries.push_back(e);
+        told << owner;
+    }
+    for (const auto& s : d.sessions) {
+        const QString id = OneLine(s.id);
+        QStringList seen;
+        for (const QString& member : s.members) {
+            const Account* a = net->FindAccount(member);
+            if (a == nullptr || seen.contains(a->username.toLower())) continue;
+            const QString owner = a->username.toLower();
+            seen << owner;
+            Box& box = boxOf(owner);
+            Folder* folder = box.Find(kSessions, id);
+            if (folder == nullptr) {
+                box.roots[kSessions].push_back(Folder{id, OneLine(s.name), {}});
+                folder = &box.roots[kSessions].back();
+            }
+            e.position = nextPosition_++;
+            folder->entries.push_back(e);
+            if (!told.contains(owner)) told << owner;
+        }
+    }
+    const std::map<QString, int32_t> counters = {{from, n + 1}};
+    if (!Commit(number, boxes, {{{from, n}, m}}, {}, counters)) {
+        QFile::remove(store.ResolvePath(BodyPath(number, from, n)));
+        QFile::remove(store.ResolvePath(AttachmentPath(number, from, n)));
+        return refuse("The message could not be stored");
+    }
+    if (numberOut) *numberOut = n;
+    PushNewMail(number, told);
+    return true;
+}
+
+void MailboxService::PushNewMail(const QString& number, const QStringList& owners) {
+    for (ClientSession* s : network_.Sessions()) {
+        if (s->Kind() != ServerKind::Network || !s->LoggedIn() || s->NetworkNumber() != number ||
+            !owners.contains(s->Username().toLower()))
+            continue;
+        net::MessageWriter w(net::mailbox::kNewMail);
+        s->Send(w, net::Primary::Mailbox, net::Secondary::Notification);
+    }
+}
+
+QString MailboxService::CreateFolder(const QString& number, const QString& owner, int32_t root,
+                                     const QString& name) {
+    const QString why = CheckMailboxFolderName(root, name);
+    if (!why.isEmpty()) return why;
+    Box box = WithDefaults(number, owner);
+    auto& folders = box.roots[static_cast<size_t>(root)];
+    if (box.Find(root, name) != nullptr) return QString("A folder named '%1' already exists").arg(name);
+    if (static_cast<int>(folders.size()) >= kMaxFoldersPerRoot) {
+        return QString("A mailbox may hold at most %1 folders in its %2")
+            .arg(kMaxFoldersPerRoot)
+            .arg(root == kInbox ? "Inbox" : "Outbox");
+    }
+    folders.push_back(Folder{name, name, {}});
+    if (!Commit(number, {{owner.toLower(), box}}, {}, {}, {})) return "The folder could not be stored";
+    return {};
+}
+
+QString MailboxService::DeleteFolder(const QString& number, const QString& owner, int32_t root,
+                                     const QString& key) {
+    Box box = WithDefaults(number, owner);
+    const Folder* folder = box.Find(root, key);
+    if (folder == nullptr) return QString("No folder '%1' exists").arg(key);
+    if (IsDefault(root, key)) return QString("The folder '%1' cannot be deleted").arg(folder->key);
+    std::vector<std::pair<QString, int32_t>> removed;
+    const QString me = owner.toLower();
+    if (root == kOutbox) {
+        // Outbox entries are the originals: they go with their folder.
+        for (const Entry& e : folder->entries) {
+            if (e.sender == me) removed.push_back({e.sender, e.number});
+        }
+    }
+    auto& folders = box.roots[static_cast<size_t>(root)];
+    folders.erase(folders.begin() + (folder - folders.data()));
+    if (!Commit(number, {{me, box}}, {}, removed, {})) return "The folder could not be deleted";
+    Store& store = network_.GetStore();
+    for (const auto& [sender, n] : removed) {
+        QFile::remove(store.ResolvePath(BodyPath(number, sender, n)));
+        QFile::remove(store.ResolvePath(AttachmentPath(number, sender, n)));
+    }
+    return {};
+}
+
+bool MailboxService::ApplyOperation(const QString& number, const QString& owner,
+                                    const QByteArray& file) {
+    const QList<QByteArray> lines = file.split('\n');
+    if (lines.size() < 3) return false;
+    int32_t op = -1, root = -1;
+    if (!WholeInt(lines[0], op) || !WholeInt(lines[1], root)) return false;
+    if (op < 0 || op > 3 || root < 0 || root >= kRootCount) return false;
+    const QString key = QString::fromUtf8(lines[2]);
+    int first = 3;
+    QString destination;
+    if (op == 0) {
+        if (lines.size() < 4) return false;
+        destination = QString::fromUtf8(lines[3]);
+        first = 4;
+    }
+    const QString me = owner.toLower();
+    Box box = WithDefaults(number, owner);
+    Folder* folder = box.Find(root, key);
+    if (folder == nullptr) return true;  // nothing of it is here
+    Folder* target = nullptr;
+    if (op == 0) {
+        // Moves stay within one Inbox or one Outbox.
+        if (root == kSessions) return true;
+        target = box.Find(root, destination);
+        if (target == nullptr || target == folder) return true;
+    }
+    std::vector<std::pair<QString, int32_t>> removed;
+    bool changed = false;
+    for (int i = first; i < lines.size(); ++i) {
+        const QList<QByteArray> f = lines[i].split(' ');
+        int32_t n = 0;
+        if (f.size() < 4 || !WholeInt(f[0], n)) continue;
+        const QString sender = QString::fromUtf8(f[3]).toLower();
+        auto it = std::find_if(folder->entries.begin(), folder->entries.end(),
+                               [&](const Entry& e) { return e.sender == sender && e.number == n; });
+        if (it == folder->entries.end()) continue;  // unknown here: skipped
+        changed = true;
+        switch (op) {
+            case 0: {
+                const bool there = std::any_of(
+                    target->entries.begin(), target->entries.end(),
+                    [&](const Entry& e) { return e.sender == sender && e.number == n; });
+                if (!there) target->entries.push_back(*it);
+                folder->entries.erase(it);
+                break;
+            }
+            case 1:
+                it->unread = 0;
+                break;
+            case 2:
+                it->unread = 1;
+                break;
+            default:
+                if (root == kOutbox && it->sender == me) removed.push_back({it->sender, it->number});
+                folder->entries.erase(it);
+                break;
+        }
+    }
+    if (!changed) return true;
+    if (!Commit(number, {{me, box}}, {}, removed, {})) return false;
+    Store& store = network_.GetStore();
+    for (const auto& [sender, n] : removed) {
+        QFile::remove(store.ResolvePath(BodyPath(number, sender, n)));
+        QFile::remove(store.ResolvePath(AttachmentPath(number, sender, n)));
+    }
+    return true;
+}
+
+QByteArray MailboxService::FolderList(const QString& number, const QString& owner) {
+    const Box box = WithDefaults(number, owner);
+    QByteArray out;
+    for (int root = 0; root < kRootCount; ++root) {
+        out += kMarkers[root];
+        out += '\n';
+        for (const Folder& f : box.roots[static_cast<size_t>(root)]) {
+            int unread = 0;
+            for (const Entry& e : f.entries) unread += e.unread != 0 ? 1 : 0;
+            out += CutUtf8(f.key, kMaxKeyBytes) + ' ' + QByteArray::number(unread) + ' ' +
+                   CutUtf8(OneLine(f.name), kMaxKeyBytes) + '\n';
+        }
+    }
+    return out;
+}
+
+bool MailboxService::MessageList(const QString& number, const QString& owner, int32_t root,
+                                 const QString& key, QByteArray& out) {
+    const Box box = WithDefaults(number, owner);
+    const Folder* folder = box.Find(root, key);
+    if (folder == nullptr) return false;
+    out.clear();
+    for (const Entry& e : folder->entries) {
+        const qint64 t = std::clamp<qint64>(e.sentTime, std::numeric_limits<int32_t>::min(),
+                                            std::numeric_limits<int32_t>::max());
+        out += QByteArray::number(e.number) + ' ' + QByteArray::number(e.attachment) + ' ' +
+               QByteArray::number(e.unread != 0 ? 1 : 0) + ' ' + e.senderName.toUtf8() + ' ' +
+               QByteArray::number(t) + ' ' + OneLine(e.subject).toUtf8() + '\n';
+    }
+    return true;
+}
+
+int64_t MailboxService::UnreadTotal(const QString& number, const QString& owner) {
+    return WithDefaults(number, owner).Unread();
+}
+
+const MailboxService::Box* MailboxService::MailboxOf(const QString& number,
+                                                     const QString& owner) const {
+    const auto net = nets_.find(number);
+    if (net == nets_.end()) return nullptr;
+    const auto it = net->second.boxes.find(owner.toLower());
+    return it == net->second.boxes.end() ? nullptr : &it->second;
+}
+
+const MailboxService::Message* MailboxService::FindMessage(const QString& number,
+                                                           const QString& sender, int32_t n) const {
+    const auto net = nets_.find(number);
+    if (net == nets_.end()) return nullptr;
+    const auto it = net->second.messages.find({sender.toLower(), n});
+    return it == net->second.messages.end() ? nullptr : &it->second;
+}
+
+void MailboxService::RegisterHandlers() {
+    Router& router = network_.GetRouter();
+    router.Register(ServerKind::File, net::Primary::Mailbox, net::mailbox::kCreateFolder,
+                    [this](ClientSession& s, const net::bufHeader&, net::MessageReader& f) {
+                        int32_t root = 0;
+                        std::string name;
+                        QString why = "The request could not be read";
+                        if (f.Int(-1, -1, root) && f.Str(0, 255, name)) {
+                            why = CreateFolder(s.NetworkNumber(), s.Username(), root,
+                                               QString::fromUtf8(name.data(),
+                                                                 static_cast<qsizetype>(name.size())));
+                        }
+                        if (why.isEmpty()) {
+                            net::MessageWriter w(net::mailbox::kFolderCreated);
+                            s.Send(w, net::Primary::Mailbox);
+                        } else {
+                            net::MessageWriter w(net::mailbox::kCreateFolderRefused);
+                            w.Str(CutUtf8(why, kMaxDetails).toStdString());
+                            s.Send(w, net::Primary::Mailbox);
+                        }
+                    });
+    router.Register(ServerKind::File, net::Primary::Mailbox, net::mailbox::kDeleteFolder,
+                    [this](ClientSession& s, const net::bufHeader&, net::MessageReader& f) {
+                        int32_t root = 0;
+                        std::string key;
+                        QString why = "The request could not be read";
+                        if (f.Int(-1, -1, root) && f.Str(0, 255, key)) {
+                            why = DeleteFolder(s.NetworkNumber(), s.Username(), root,
+                                               QString::fromUtf8(key.data(),
+                                                                 static_cast<qsizetype>(key.size())));
+                        }
+                        if (why.isEmpty()) {
+                            net::MessageWriter w(net::mailbox::kFolderDeleted);
+                            s.Send(w, net::Primary::Mailbox);
+                        } else {
+                            net::MessageWriter w(net::mailbox::kDeleteFolderRefused);
+                            w.Str(CutUtf8(why, kMaxDetails).toStdString());
+                            s.Send(w, net::Primary::Mailbox);
+                        }
+                    });
+    router.Register(ServerKind::File, net::Primary::Mailbox, net::mailbox::kUnreadRequest,
+                    [this](ClientSession& s, const net::bufHeader&, net::MessageReader&) {
+                        const int64_t unread = UnreadTotal(s.NetworkNumber(), s.Username());
+                        net::MessageWriter w(net::mailbox::kUnreadMail);
+                        w.Int(static_cast<int32_t>(
+                            std::min<int64_t>(unread, std::numeric_limits<int32_t>::max())));
+                        s.Send(w, net::Primary::Mailbox);
+                    });
+
+    TransferEngine& transfers = network_.Transfers();
+    transfers.RegisterDownload(net::mailbox::kFolderListDownload,
+                               [this](ClientSession& s, net::MessageReader&) {
+                                   return DownloadDecision::ServeBytes(
+                                       FolderList(s.NetworkNumber(), s.Username()));
+                               });
+    transfers.RegisterDownload(
+        net::mailbox::kMessageListDownload, [this](ClientSession& s, net::MessageReader& f) {
+            int32_t zero = 0, root = 0;
+            std::string key;
+            QByteArray list;
+            if (!f.Int(-1, -1, zero) || !f.Int(-1, -1, root) || !f.Str(0, 255, key) ||
+                !MessageList(s.NetworkNumber(), s.Username(), root,
+                             QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())),
+                             list))
+                return DownloadDecision::Refuse();
+            return DownloadDecision::ServeBytes(list);
+        });
+    transfers.RegisterUpload(
+        net::mailbox::kOperationUpload,
+        [this](ClientSession& s, int32_t size, net::MessageReader&) {
+            if (size > kMaxOperationFile) {
+                return UploadDecision::Refuse(net::upload::kRefusedFileTooLarge,
+                                              "A list of messages may be at most 4 MiB");
+            }
+            const QString number = s.NetworkNumber();
+            const QString owner = s.Username();
+            const QString path = Store::NetworkFolder(number) + "/mailbox/incoming/" +
+                                 QString::number(s.Id()) + ".listmessage";
+            // Applied as the last chunk arrives, before anything else the
+            // connection sends is read.
+            return UploadDecision::Accept(
+                path, [this, number, owner](ClientSession&, bool stored, const QString& full) {
+                    if (stored) {
+                        QFile file(full);
+                        if (file.open(QIODevice::ReadOnly)) {
+                            ApplyOperation(number, owner, file.readAll());
+                        }
+                    }
+                    QFile::remove(full);
+                });
+        });
+}
+
+bool MailboxService::SeedDemo() {
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    constexpr qint64 kHour = 3600;
+    constexpr qint64 kDay = 24 * kHour;
+    for (const auto& netPtr : network_.GetStore().Networks()) {
+        const QString number = netPtr->number;
+        const QStringList cast = {"alice", "bob", "carol"};
+        bool present = true;
+        for (const QString& who : cast) present = present && AccountExists(number, who);
+        if (!present) continue;
+        // Only mailboxes nobody has had yet: a restart keeps what users did.
+        bool any = false;
+        for (const QString& who : cast) any = any || MailboxOf(number, who) != nullptr;
+        if (any) continue;
+
+        const auto send = [&](const QString& from, QStringList to, const QString& subject,
+                              const QString& body, qint64 ago, int32_t* n = nullptr) {
+            Delivery d;
+            d.number = number;
+            d.sender = from;
+            d.recipients = std::move(to);
+            d.subject = subject;
+            d.body = body.toUtf8();
+            d.sentTime = now - ago;
+            return Deliver(d, n);
+        };
+        const auto markRead = [&](const QString& owner, int root, const QString& key,
+                                  const QString& sender, int32_t n) {
+            const QByteArray op = "1\n" + QByteArray::number(root) + "\n" + key.toUtf8() + "\n" +
+                                  QString("%1 %2 0 %3\n")
+                                      .arg(n, 6, 10, QChar('0'))
+                                      .arg(kNoAttachment)
+                                      .arg(sender)
+                                      .toUtf8();
+            return ApplyOperation(number, owner, op);
+        };
+
+        int32_t n = 0;
+        bool ok = send("bob", {"alice"}, "Project kickoff",
+                       "Hi Alice,\n\nThe kickoff is on Monday at ten.\n\nBob", 6 * kDay, &n) &&
+                  markRead("alice", kInbox, kPrimary, "bob", n);
+        ok = ok && CreateFolder(number, "alice", kInbox, "Projects").isEmpty();
+        ok = ok && ApplyOperation(number, "alice",
+                                  "0\n0\nPrimary\nProjects\n" +
+                                      QString("%1 %2 0 bob\n")
+                                          .arg(n, 6, 10, QChar('0'))
+                                          .arg(kNoAttachment)
+                                          .toUtf8());
+        Delivery agenda;
+        agenda.number = number;
+        agenda.sender = "bob";
+        agenda.sessions.push_back({"demo01", "Team Alpha", {"alice", "bob", "carol"}});
+        agenda.subject = "Agenda for the next meeting";
+        agenda.body = "Items for Thursday: the budget, the timetable, and any other business.";
+        agenda.sentTime = now - 4 * kDay;
+        ok = ok && Deliver(agenda, &n) && markRead("alice", kSessions, "demo01", "bob", n);
+        ok = ok && send("carol", {"alice"}, "Lunch on Friday?",
+                        "Shall we meet at the usual place at noon?", 3 * kDay, &n) &&
+             markRead("alice", kInbox, kPrimary, "carol", n);
+        ok = ok && send("alice", {"bob", "carol"}, "Meeting notes",
+                        "Notes from today's meeting are below.\n\n- Budget agreed\n- Next steps",
+                        2 * kDay);
+        Delivery figures;
+        figures.number = number;
+        figures.sender = "bob";
+        figures.recipients = {"alice", "carol"};
+        figures.subject = "Quarterly figures";
+        figures.body = "The figures for the quarter are attached.";
+        figures.sentTime = now - kDay;
+        figures.hasAttachment = true;
+        figures.attachmentName = "figures.csv";
+        figures.attachment = "quarter,income,costs\nQ1,1200,900\nQ2,1350,950\n";
+        ok = ok && Deliver(figures);
+        ok = ok && send("carol", {"alice"}, "Welcome back",
+                        "Good to have you back on the network!", 5 * kHour);
+        ok = ok && send("carol", {"bob"}, "Coffee?", "Coffee this afternoon?", 30 * kHour);
+        ok = ok && CreateFolder(number, "bob", kOutbox, "Archive").isEmpty();
+        if (!ok) return false;
+    }
+    return true;
+}
+
+}  // namespace localnet

@@ -1,0 +1,57 @@
+#pragma once
+
+// The mailbox family (primary 14): its requests, and every response and
+// notification decoded into plain values before anything acts on it.
+
+#include <cstdint>
+#include <string>
+
+#include "net/MessageBuffer.h"
+#include "net/Router.h"
+
+namespace net {
+class Connection;
+}
+
+namespace mailbox {
+
+// What one incoming mailbox message says.
+struct MailboxEvent {
+    enum class Kind {
+        None,  // undecodable or unknown: the log line says why
+        FolderCreated,
+        CreateFolderRefused,
+        FolderDeleted,
+        DeleteFolderRefused,
+        GoAhead,
+        RecipientsRefused,
+        Sent,
+        SentWithReport,
+        UnreadMail,
+        AttachmentName,
+        MessageGone,
+        NewMail,
+    };
+    Kind kind = Kind::None;
+    int32_t value = 0;  // Sent / SentWithReport: 0..1; UnreadMail: the count
+    std::string text;   // refusals: the explanation; AttachmentName: the name
+};
+
+// Decodes the message in `buffer`; on a field that fails its range, or a code
+// or secondary descriptor the family does not know, writes the log text and
+// returns Kind::None.
+MailboxEvent DecodeMailbox(const net::MessageBuffer& buffer, const net::bufHeader& header,
+                           net::LogLine& log);
+
+// The heading of the Server Response window for a refusal or a vanished
+// message; empty for the other kinds.
+const char* ResponseHeading(MailboxEvent::Kind kind);
+// The details text of a vanished message.
+inline constexpr char kMessageGoneDetails[] = "Attachment filename file could not be found";
+
+// Requests on the file-server connection.
+bool SendCreateFolder(net::Connection& fileServer, int32_t rootType, const std::string& name);
+bool SendDeleteFolder(net::Connection& fileServer, int32_t rootType, const std::string& key);
+bool SendUnreadRequest(net::Connection& fileServer);
+
+}  // namespace mailbox
