@@ -6,6 +6,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
+#include <iterator>
 #include <cstring>
 
 #include "net/MessageBuffer.h"
@@ -517,6 +518,9 @@ bool SessionsService::SeedDemo() {
         int maximum;
         int daysAgo;  // 0: today
         int minutesAgo;
+        // A fixed id where other demo data refers to the session (the demo
+        // mailboxes keep its mail in a folder keyed by it); else a new one.
+        const char* id = nullptr;
     };
     static constexpr DemoSession kDemo[] = {
         {"Lobby", "admin", "Say hello: everyone is welcome here.", nullptr, 200, 0, 5},
@@ -541,7 +545,8 @@ bool SessionsService::SeedDemo() {
         {"Board Games", "carol", "Friday evening games.", nullptr, 12, 10, 0},
         {"Security", "admin", "Reports and patches.", "s3cure", 10, 11, 0},
         {"Gardening", "bob", "Seeds, soil and seasons.", nullptr, 25, 12, 0},
-        {"Running Club", "alice", "Routes and race dates.", nullptr, 30, 14, 0},
+        {"Team Alpha", "alice", "Team Alpha's weekly sync and its notes.", nullptr, 30, 14, 0,
+         "demo01"},
         {"Movie Night", "carol", "Vote for the next film.", nullptr, 40, 16, 0},
         {"Accessibility", "alice", "Making every screen usable by all.", nullptr, 30, 18, 0},
         {"Cooking", "bob", "Recipes that work.", nullptr, 30, 21, 0},
@@ -568,11 +573,18 @@ bool SessionsService::SeedDemo() {
                 StoredSession s;
                 const auto taken = [&](const QString& id) {
                     return std::any_of(added.begin(), added.end(),
-                                       [&](const StoredSession& o) { return o.id == id; });
+                                       [&](const StoredSession& o) { return o.id == id; }) ||
+                           std::any_of(std::begin(kDemo), std::end(kDemo), [&](const DemoSession& f) {
+                               return f.id && id == QLatin1String(f.id);
+                           });
                 };
-                do {
-                    s.id = NewId(TableOf(number));
-                } while (taken(s.id));
+                if (d.id) {
+                    s.id = QString::fromLatin1(d.id);
+                } else {
+                    do {
+                        s.id = NewId(TableOf(number));
+                    } while (taken(s.id));
+                }
                 s.name = QString::fromUtf8(d.name);
                 s.description = QString::fromUtf8(d.description);
                 s.isPrivate = d.password != nullptr;
