@@ -24,17 +24,8 @@
 using apptest::AppHarness;
 using testsupport::SpinUntil;
 
-namespace {
-
-bool SaveShot(QWidget& w, const QString& dir, const QString& name) {
-    SpinUntil([] { return false; }, std::chrono::milliseconds(150));
-    return w.grab().save(QDir(dir).filePath(name));
-}
-
-}  // namespace
-
 TEST(ScreenshotsChild, DISABLED_Account) {
-    const QString dir = qEnvironmentVariable("PALINDOR_SCREENSHOT_DIR");
+    const QString dir = apptest::ScreenshotDir();
     if (dir.isEmpty()) GTEST_SKIP() << "PALINDOR_SCREENSHOT_DIR is not set";
     ASSERT_TRUE(QDir().mkpath(dir));
     testsupport::LocalNetworkFixture network;
@@ -56,12 +47,12 @@ TEST(ScreenshotsChild, DISABLED_Account) {
     account::CAccountInfoDlg& info = *module.InfoWindow();
     main.ToolButton(shell::Tool::AccountInfo)->click();
     ASSERT_TRUE(SpinUntil([&] { return info.isVisible(); }));
-    ASSERT_TRUE(SaveShot(info, dir, "account-info.png"));
+    ASSERT_TRUE(apptest::SaveScreenshot(info, dir, "account-info.png"));
 
     account::CAccountChangeFullNameDlg& name = *module.ChangeNameWindow();
     info.ChangeNameButton()->click();
     ASSERT_TRUE(SpinUntil([&] { return name.isVisible(); }));
-    ASSERT_TRUE(SaveShot(name, dir, "account-change-name.png"));
+    ASSERT_TRUE(apptest::SaveScreenshot(name, dir, "account-change-name.png"));
     name.hide();
 
     account::CAccountChangePasswordDlg& password = *module.ChangePasswordWindow();
@@ -69,20 +60,20 @@ TEST(ScreenshotsChild, DISABLED_Account) {
     ASSERT_TRUE(SpinUntil([&] { return password.isVisible(); }));
     password.OldField()->setText("alicepass");
     password.NewField()->setText("new-pass");
-    ASSERT_TRUE(SaveShot(password, dir, "account-change-password.png"));
+    ASSERT_TRUE(apptest::SaveScreenshot(password, dir, "account-change-password.png"));
     password.hide();
 
     info.HistoryButton()->click();
     ASSERT_TRUE(SpinUntil(
         [&] { return module.HistoryViewer() != nullptr && module.HistoryViewer()->isVisible(); }));
-    ASSERT_TRUE(SaveShot(*module.HistoryViewer(), dir, "account-history.png"));
+    ASSERT_TRUE(apptest::SaveScreenshot(*module.HistoryViewer(), dir, "account-history.png"));
     module.HistoryViewer()->close();
     info.hide();
 
     account::CSettingsDlg& settings = *module.SettingsWindow();
     main.ToolButton(shell::Tool::Settings)->click();
     ASSERT_TRUE(SpinUntil([&] { return settings.isVisible(); }));
-    ASSERT_TRUE(SaveShot(settings, dir, "settings-default.png"));
+    ASSERT_TRUE(apptest::SaveScreenshot(settings, dir, "settings-default.png"));
     // A second style: another face, bold and italic, a colour, tray on.
     settings.FontList()->setCurrentIndex(2);
     settings.SizeField()->setText("16");
@@ -92,6 +83,6 @@ TEST(ScreenshotsChild, DISABLED_Account) {
     settings.OptionBox(3)->SetValue(true);
     h.dialogs.colours.push_back(QColor(0x1F, 0x6F, 0xB2));
     QTest::mouseClick(&settings, Qt::LeftButton, {}, account::CSettingsDlg::kSwatch.center());
-    ASSERT_TRUE(SaveShot(settings, dir, "settings-styled.png"));
+    ASSERT_TRUE(apptest::SaveScreenshot(settings, dir, "settings-styled.png"));
     settings.reject();
 }

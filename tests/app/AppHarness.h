@@ -3,12 +3,17 @@
 // One application state for a test: its own home, data and key folders under
 // a temporary directory, scripted dialogs, and the shrunk timings.
 
+#include <QDir>
+#include <QString>
+#include <QWidget>
+#include <chrono>
 #include <memory>
 #include <string>
 
 #include "app/AppState.h"
 #include "signin/LoginDlg.h"
 #include "support/TempDir.h"
+#include "support/qt/LocalNetworkFixture.h"
 #include "support/qt/ScriptedDialogs.h"
 
 namespace apptest {
@@ -48,5 +53,17 @@ struct AppHarness {
     testsupport::ScriptedDialogs dialogs;
     std::unique_ptr<app::AppState> state;
 };
+
+// The hidden screenshot mode: scripts/screenshots sets PALINDOR_SCREENSHOT_DIR
+// and runs the DISABLED_ screenshot tests; each saves its windows there.
+inline QString ScreenshotDir() {
+    return qEnvironmentVariable("PALINDOR_SCREENSHOT_DIR");
+}
+
+// Lets pending paints and the show delay settle, then saves the window's picture.
+inline bool SaveScreenshot(QWidget& w, const QString& dir, const QString& name) {
+    testsupport::SpinUntil([] { return false; }, std::chrono::milliseconds(150));
+    return w.grab().save(QDir(dir).filePath(name));
+}
 
 }  // namespace apptest

@@ -49,7 +49,7 @@ contacts::ContactsModule& Contacts(AppHarness& h) {
 }  // namespace
 
 TEST(ScreenshotsChild, DISABLED_Contacts) {
-    const QString dir = qEnvironmentVariable("PALINDOR_SCREENSHOT_DIR");
+    const QString dir = apptest::ScreenshotDir();
     if (dir.isEmpty()) GTEST_SKIP() << "PALINDOR_SCREENSHOT_DIR is not set";
     ASSERT_TRUE(QDir().mkpath(dir));
     testsupport::LocalNetworkFixture network;

@@ -20,17 +20,8 @@
 
 using testsupport::SpinUntil;
 
-namespace {
-
-bool SaveShot(QWidget& w, const QString& dir, const QString& name) {
-    SpinUntil([] { return false; }, std::chrono::milliseconds(150));
-    return w.grab().save(QDir(dir).filePath(name));
-}
-
-}  // namespace
-
 TEST(ScreenshotsChild, DISABLED_Mailbox) {
-    const QString dir = qEnvironmentVariable("PALINDOR_SCREENSHOT_DIR");
+    const QString dir = apptest::ScreenshotDir();
     if (dir.isEmpty()) GTEST_SKIP() << "PALINDOR_SCREENSHOT_DIR is not set";
     ASSERT_TRUE(QDir().mkpath(dir));
     testsupport::LocalNetworkFixture network;
@@ -47,7 +38,7 @@ TEST(ScreenshotsChild, DISABLED_Mailbox) {
     w->List()->selectionModel()->select(w->List()->model()->index(1, 0),
                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
     emit w->List()->SelectionTouched();
-    ASSERT_TRUE(SaveShot(*w, dir, "mailbox-inbox.png"));
+    ASSERT_TRUE(apptest::SaveScreenshot(*w, dir, "mailbox-inbox.png"));
 
     w->Tree()->setCurrentItem(w->Tree()->FolderItem(2, "demo01"));
     w->ChooseFolder(2, "demo01");
@@ -55,13 +46,13 @@ TEST(ScreenshotsChild, DISABLED_Mailbox) {
     w->List()->selectionModel()->select(w->List()->model()->index(0, 0),
                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
     emit w->List()->SelectionTouched();
-    ASSERT_TRUE(SaveShot(*w, dir, "mailbox-sessions.png"));
+    ASSERT_TRUE(apptest::SaveScreenshot(*w, dir, "mailbox-sessions.png"));
 
     w->NewFolder();
     auto& create = w->FolderCreateWindow();
     ASSERT_TRUE(SpinUntil([&] { return create.isVisible(); }));
     create.NameField()->setText("Receipts");
-    ASSERT_TRUE(SaveShot(create, dir, "mailbox-new-folder.png"));
+    ASSERT_TRUE(apptest::SaveScreenshot(create, dir, "mailbox-new-folder.png"));
     create.hide();
 
     w->ChooseFolder(0, "Primary");
@@ -71,10 +62,10 @@ TEST(ScreenshotsChild, DISABLED_Mailbox) {
     w->MoveToFolder();
     auto& select = w->SelectFolderWindow();
     ASSERT_TRUE(SpinUntil([&] { return select.isVisible(); }));
-    ASSERT_TRUE(SaveShot(select, dir, "mailbox-select-folder.png"));
+    ASSERT_TRUE(apptest::SaveScreenshot(select, dir, "mailbox-select-folder.png"));
     select.hide();
 
     w->NewMail();
     ASSERT_TRUE(SpinUntil([&] { return w->AlertWindow().isVisible(); }));
-    ASSERT_TRUE(SaveShot(w->AlertWindow(), dir, "mailbox-alert.png"));
+    ASSERT_TRUE(apptest::SaveScreenshot(w->AlertWindow(), dir, "mailbox-alert.png"));
 }

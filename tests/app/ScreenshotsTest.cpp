@@ -33,12 +33,6 @@ void SlowStart(app::AppState::Options& options) {
     options.timings.loginDelay = std::chrono::milliseconds(600000);
 }
 
-bool Save(QWidget& w, const QString& dir, const QString& name) {
-    // Let pending paints and the show delay settle first.
-    SpinUntil([] { return false; }, std::chrono::milliseconds(150));
-    return w.grab().save(QDir(dir).filePath(name));
-}
-
 bool LookUp(AppHarness& h, const QString& number) {
     signin::CConnectDlg& connect = h.state->ConnectWindow();
     connect.NumberField()->setEditText(number);
@@ -49,7 +43,7 @@ bool LookUp(AppHarness& h, const QString& number) {
 }  // namespace
 
 TEST(ScreenshotsChild, DISABLED_Take) {
-    const QString dir = qEnvironmentVariable("PALINDOR_SCREENSHOT_DIR");
+    const QString dir = apptest::ScreenshotDir();
     if (dir.isEmpty()) GTEST_SKIP() << "PALINDOR_SCREENSHOT_DIR is not set";
     ASSERT_TRUE(QDir().mkpath(dir));
     testsupport::LocalNetworkFixture network;
@@ -61,25 +55,25 @@ TEST(ScreenshotsChild, DISABLED_Take) {
         signin::CConnectDlg& connect = h.state->ConnectWindow();
         ASSERT_TRUE(SpinUntil([&] { return connect.isVisible(); }));
         connect.NumberField()->setEditText(QStringLiteral("123.4567"));
-        ASSERT_TRUE(Save(connect, dir, "connect.png"));
+        ASSERT_TRUE(apptest::SaveScreenshot(connect, dir, "connect.png"));
 
         ASSERT_TRUE(LookUp(h, QStringLiteral("123.4567")));
         signin::CLoginDlg& login = h.state->LoginWindow();
         login.UsernameField()->setText(QStringLiteral("alice"));
         login.PasswordField()->setText(QStringLiteral("alicepass"));
-        ASSERT_TRUE(Save(login, dir, "login.png"));
+        ASSERT_TRUE(apptest::SaveScreenshot(login, dir, "login.png"));
 
         login.OkButton()->click();
         signin::CAuthenticatingDlg& auth = h.state->AuthenticatingWindow();
         ASSERT_TRUE(SpinUntil([&] { return auth.isVisible(); }));
-        ASSERT_TRUE(Save(auth, dir, "authenticating.png"));
+        ASSERT_TRUE(apptest::SaveScreenshot(auth, dir, "authenticating.png"));
 
         h.state->SignIn().LoginTimer().start(0);
         shell::CzorvicDlg& main = h.state->MainWindow();
         ASSERT_TRUE(SpinUntil([&] { return main.isVisible(); }));
         // The first page of sessions and the contacts have come in.
         SpinUntil([] { return false; }, std::chrono::milliseconds(500));
-        ASSERT_TRUE(Save(main, dir, "main-window.png"));
+        ASSERT_TRUE(apptest::SaveScreenshot(main, dir, "main-window.png"));
         h.state->Shutdown();
     }
     {
@@ -93,7 +87,7 @@ TEST(ScreenshotsChild, DISABLED_Take) {
         form.UsernameField()->setText(QStringLiteral("dana"));
         form.PasswordField()->setText(QStringLiteral("danapass"));
         form.PasswordAgainField()->setText(QStringLiteral("danapass"));
-        ASSERT_TRUE(Save(form, dir, "create-account.png"));
+        ASSERT_TRUE(apptest::SaveScreenshot(form, dir, "create-account.png"));
 
         form.OkButton()->click();
         signin::CCreatingAccountDlg& creating = h.state->CreatingAccountWindow();
@@ -101,7 +95,7 @@ TEST(ScreenshotsChild, DISABLED_Take) {
         h.state->SignIn().CreationTimer().start(0);
         ASSERT_TRUE(SpinUntil([&] { return !creating.InProgress(); }));
         ASSERT_TRUE(creating.Succeeded());
-        ASSERT_TRUE(Save(creating, dir, "creating-account.png"));
+        ASSERT_TRUE(apptest::SaveScreenshot(creating, dir, "creating-account.png"));
         h.state->Shutdown();
     }
 }

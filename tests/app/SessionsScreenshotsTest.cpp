@@ -24,17 +24,8 @@
 using apptest::AppHarness;
 using testsupport::SpinUntil;
 
-namespace {
-
-bool SaveSession(QWidget& w, const QString& dir, const QString& name) {
-    SpinUntil([] { return false; }, std::chrono::milliseconds(150));
-    return w.grab().save(QDir(dir).filePath(name));
-}
-
-}  // namespace
-
 TEST(ScreenshotsChild, DISABLED_Sessions) {
-    const QString dir = qEnvironmentVariable("PALINDOR_SCREENSHOT_DIR");
+    const QString dir = apptest::ScreenshotDir();
     if (dir.isEmpty()) GTEST_SKIP() << "PALINDOR_SCREENSHOT_DIR is not set";
     ASSERT_TRUE(QDir().mkpath(dir));
     testsupport::LocalNetworkFixture network;
@@ -66,18 +57,18 @@ TEST(ScreenshotsChild, DISABLED_Sessions) {
         const auto& rows = module.Page()->List().Model().Rows();
         return !rows.isEmpty() && rows[0].participants == 1;
     }));
-    ASSERT_TRUE(SaveSession(main, dir, "sessions-main.png"));
+    ASSERT_TRUE(apptest::SaveScreenshot(main, dir, "sessions-main.png"));
 
     sessions::CManageSessionsDlg& manage = *module.Manage();
     manage.BringUp();
     ASSERT_TRUE(SpinUntil([&] { return manage.isVisible(); }));
-    ASSERT_TRUE(SaveSession(manage, dir, "sessions-manage-updating.png"));
+    ASSERT_TRUE(apptest::SaveScreenshot(manage, dir, "sessions-manage-updating.png"));
     main.ToolButton(shell::Tool::Sessions)->click();
     ASSERT_TRUE(SpinUntil([&] { return manage.PageLabel()->text() == "Page 1 of 2"; }));
     manage.List().selectionModel()->select(
         manage.List().model()->index(2, 0),
         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    ASSERT_TRUE(SaveSession(manage, dir, "sessions-manage.png"));
+    ASSERT_TRUE(apptest::SaveScreenshot(manage, dir, "sessions-manage.png"));
 
     manage.CreateButton()->click();
     sessions::CCreateSessionDlg& create = *module.Create();
@@ -88,20 +79,20 @@ TEST(ScreenshotsChild, DISABLED_Sessions) {
     create.SetPrivate(true);
     create.PasswordField()->setText("monday");
     create.ConfirmField()->setText("monday");
-    ASSERT_TRUE(SaveSession(create, dir, "sessions-create.png"));
+    ASSERT_TRUE(apptest::SaveScreenshot(create, dir, "sessions-create.png"));
     create.hide();
 
     manage.Modify();
     sessions::CModifySessionDlg& modify = *module.ModifyWindow();
     ASSERT_TRUE(SpinUntil([&] { return modify.isVisible(); }));
-    ASSERT_TRUE(SaveSession(modify, dir, "sessions-modify.png"));
+    ASSERT_TRUE(apptest::SaveScreenshot(modify, dir, "sessions-modify.png"));
     modify.hide();
 
     sessions::CPasswordRequiredDlg& password = *module.PasswordWindow();
     password.Open("abc123");
     ASSERT_TRUE(SpinUntil([&] { return password.isVisible(); }));
     password.PasswordField()->setText("xpass");
-    ASSERT_TRUE(SaveSession(password, dir, "sessions-password.png"));
+    ASSERT_TRUE(apptest::SaveScreenshot(password, dir, "sessions-password.png"));
     h.state->Shutdown();
     carol.state->Shutdown();
 }
