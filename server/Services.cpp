@@ -4,6 +4,7 @@
 #include "server/account/AccountInfoService.h"
 #include "server/account/AccountService.h"
 #include "server/contacts/ContactsService.h"
+#include "server/contacts/InstantMessageService.h"
 #include "server/core/LocalNetwork.h"
 #include "server/directory/DirectoryService.h"
 #include "server/login/LoginService.h"
@@ -21,6 +22,7 @@ std::vector<std::unique_ptr<Service>> MakeServices(LocalNetwork& network) {
     services.push_back(std::make_unique<ContactsService>(network));
     services.push_back(std::make_unique<SessionsService>(network));
     services.push_back(std::make_unique<MailboxService>(network));
+    services.push_back(std::make_unique<InstantMessageService>(network));
     return services;
 }
 
