@@ -37,6 +37,7 @@ class MainWindowServices;
 namespace contacts {
 
 class CAddContactDlg;
+class Conversations;
 class CFindContactDlg;
 class CListContacts;
 
@@ -72,6 +73,8 @@ class ContactsModule final : public shell::Module, public ContactsApi, public Ms
     QMenu* Menu() const;
     QAction* MenuItem(Command command) const;
     const ContactBook& Book() const { return book_; }
+    // The conversation windows (null until registered).
+    Conversations* Ims() const { return conversations_.get(); }
 
     // Prepares the contact menu for a row; false without such a row.
     bool PrepareMenu(int row);
@@ -129,6 +132,7 @@ class ContactsModule final : public shell::Module, public ContactsApi, public Ms
     std::vector<QMetaObject::Connection> connections_;
     std::unique_ptr<CAddContactDlg> add_;
     std::unique_ptr<CFindContactDlg> find_;
+    std::unique_ptr<Conversations> conversations_;
 
     std::function<void(const std::string&)> sendIm_;
     std::function<void(const std::string&)> retrieveDocuments_;
