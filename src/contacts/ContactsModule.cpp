@@ -9,10 +9,12 @@
 #include "contacts/AddContactDlg.h"
 #include "contacts/Conversations.h"
 #include "contacts/FindContactDlg.h"
+#include "contacts/InvitePromptDlg.h"
 #include "contacts/ListContacts.h"
 #include "net/Client.h"
 #include "net/Transfers.h"
 #include "shell/ModuleContext.h"
+#include "sessions/api/SessionDirectory.h"
 #include "shell/Settings.h"
 #include "ui/Dialogs.h"
 #include "ui/Skin.h"
@@ -151,6 +153,21 @@ void ContactsModule::Register(shell::ModuleContext& ctx) {
     SetIncomingMessageHandler([this](net::MessageReader& fields, net::LogLine& log) {
         conversations_->Incoming(fields, log);
     });
+    invite_ = std::make_unique<CInvitePromptDlg>(
+        ctx.Skin(), ctx.Dialogs(), ctx.Timings(),
+        [&ctx](const std::string& id, const std::string& password) {
+            // Without the session directory there is nothing to join with.
+            if (auto* directory = ctx.Find<sessions::SessionDirectory>())
+                directory->SendJoinSession(id, password);
+        },
+        ctx.WindowParent());
+    ctx.HideOnDrop(invite_.get());
+}
+
+void ContactsModule::ShowInvitation(const std::string& inviter, const std::string& sessionName,
+                                    const std::string& sessionId, bool hasPassword,
+                                    const std::string& password) {
+    if (invite_) invite_->Fill(inviter, sessionName, sessionId, hasPassword, password);
 }
 
 void ContactsModule::LoggedIn() {

@@ -38,6 +38,7 @@ namespace contacts {
 
 class CAddContactDlg;
 class Conversations;
+class CInvitePromptDlg;
 class CFindContactDlg;
 class CListContacts;
 
@@ -75,6 +76,7 @@ class ContactsModule final : public shell::Module, public ContactsApi, public Ms
     const ContactBook& Book() const { return book_; }
     // The conversation windows (null until registered).
     Conversations* Ims() const { return conversations_.get(); }
+    CInvitePromptDlg* InvitePrompt() const { return invite_.get(); }
 
     // Prepares the contact menu for a row; false without such a row.
     bool PrepareMenu(int row);
@@ -102,6 +104,9 @@ class ContactsModule final : public shell::Module, public ContactsApi, public Ms
     void SetAccountListForManagement(std::function<void(const std::string&)> done) override;
     void SetRecipientOfflineHandler(MessageHook hook) override;
     void SetIncomingMessageHandler(MessageHook hook) override;
+    void ShowInvitation(const std::string& inviter, const std::string& sessionName,
+                        const std::string& sessionId, bool hasPassword,
+                        const std::string& password) override;
 
     // --- MsgContactListener ---
     void ContactListArrived(std::vector<Contact> contacts) override;
@@ -133,6 +138,7 @@ class ContactsModule final : public shell::Module, public ContactsApi, public Ms
     std::unique_ptr<CAddContactDlg> add_;
     std::unique_ptr<CFindContactDlg> find_;
     std::unique_ptr<Conversations> conversations_;
+    std::unique_ptr<CInvitePromptDlg> invite_;
 
     std::function<void(const std::string&)> sendIm_;
     std::function<void(const std::string&)> retrieveDocuments_;
