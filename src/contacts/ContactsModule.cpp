@@ -128,6 +128,7 @@ void ContactsModule::Register(shell::ModuleContext& ctx) {
     ctx.Publish<ContactsApi>(*this);
 
     shell::Settings& settings = ctx.Settings();
+    settings_ = &settings;
     shell::MainWindowServices& mainWindow = ctx.MainWindow();
     Conversations::Parts parts{ctx.Skin(), ctx.Dialogs(), ctx.Timings(), ctx.WindowParent()};
     parts.send = [this](std::unique_ptr<net::MessageBuffer> m) {

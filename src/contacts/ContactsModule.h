@@ -32,7 +32,8 @@ class Skin;
 
 namespace shell {
 class MainWindowServices;
-}
+class Settings;
+}  // namespace shell
 
 namespace contacts {
 
@@ -77,6 +78,8 @@ class ContactsModule final : public shell::Module, public ContactsApi, public Ms
     // The conversation windows (null until registered).
     Conversations* Ims() const { return conversations_.get(); }
     CInvitePromptDlg* InvitePrompt() const { return invite_.get(); }
+    // The settings the conversations take their format and alerts from.
+    shell::Settings* SettingsInUse() const { return settings_; }
 
     // Prepares the contact menu for a row; false without such a row.
     bool PrepareMenu(int row);
@@ -125,6 +128,7 @@ class ContactsModule final : public shell::Module, public ContactsApi, public Ms
 
     net::Client* client_ = nullptr;
     ui::Dialogs* dialogs_ = nullptr;
+    shell::Settings* settings_ = nullptr;
     QWidget* mainWindow_ = nullptr;
 
     ContactBook book_;
