@@ -117,6 +117,20 @@ TEST_F(ConversationEndToEnd, ADropHidesTheWindowsAndKeepsTheirText) {
             s->Abort(QStringLiteral("dropped by the test"));
     ASSERT_TRUE(SpinUntil([&] { return !toBob->isVisible(); }));
     EXPECT_TRUE(Text(toBob).contains("before the drop"));
+
+    // The same user again finds the window as it was; another account
+    // finds it empty.
+    ASSERT_TRUE(SpinUntil([&] { return alice->state->LoginWindow().isVisible(); }));
+    alice->ConfirmLogin("alice", "alicepass");
+    ASSERT_TRUE(SpinUntil([&] { return alice->state->MainWindow().isVisible(); }));
+    EXPECT_TRUE(Text(toBob).contains("before the drop"));
+    for (localnet::ClientSession* s : server.Network().Sessions())
+        if (s->Kind() == localnet::ServerKind::Network && s->Username() == "alice")
+            s->Abort(QStringLiteral("dropped by the test"));
+    ASSERT_TRUE(SpinUntil([&] { return alice->state->LoginWindow().isVisible(); }));
+    alice->ConfirmLogin("carol", "carolpass");
+    ASSERT_TRUE(SpinUntil([&] { return alice->state->MainWindow().isVisible(); }));
+    ASSERT_TRUE(SpinUntil([&] { return Text(toBob).isEmpty(); }));
 }
 
 }  // namespace
