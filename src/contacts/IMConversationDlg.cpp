@@ -123,6 +123,8 @@ void CIMConversationDlg::Append(const QString& text, const QTextCharFormat& form
         c.insertText(text.mid(at, start - at), format);
         QTextCharFormat link = format;
         link.setAnchor(true);
+        // Underlined so that a link is told from text in any style.
+        link.setFontUnderline(true);
         link.setAnchorHref(text.mid(start, length));
         c.insertText(text.mid(start, length), link);
         at = start + length;
