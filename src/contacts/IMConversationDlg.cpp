@@ -93,6 +93,8 @@ CIMConversationDlg::CIMConversationDlg(const std::string& username, const ui::Sk
     conversation_->setGeometry(kConversationRect);
     conversation_->setOpenLinks(false);
     conversation_->setOpenExternalLinks(false);
+    // Nothing the user can undo here; an undo history would only grow.
+    conversation_->setUndoRedoEnabled(false);
     conversation_->setAccessibleName(QStringLiteral("Conversation"));
     conversation_->setFocusPolicy(Qt::ClickFocus);
     connect(conversation_, &QTextBrowser::anchorClicked, this,
@@ -117,6 +119,8 @@ CIMConversationDlg::CIMConversationDlg(const std::string& username, const ui::Sk
 void CIMConversationDlg::Append(const QString& text, const QTextCharFormat& format) {
     QTextCursor c(conversation_->document());
     c.movePosition(QTextCursor::End);
+    // One edit: the document is laid out once for all the parts.
+    c.beginEditBlock();
     // Link ranges get an anchor; everything is inserted as plain text.
     int at = 0;
     for (const auto& [start, length] : FindLinks(text)) {
@@ -130,8 +134,20 @@ void CIMConversationDlg::Append(const QString& text, const QTextCharFormat& form
         at = start + length;
     }
     c.insertText(text.mid(at), format);
-    QScrollBar* bar = conversation_->verticalScrollBar();
-    bar->setValue(bar->maximum());
+    c.endEditBlock();
+    // Scrolled once the event loop is back: asking for the end at every
+    // part would lay the whole conversation out each time.
+    if (!scrollPending_) {
+        scrollPending_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                scrollPending_ = false;
+                QScrollBar* bar = conversation_->verticalScrollBar();
+                bar->setValue(bar->maximum());
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void CIMConversationDlg::AppendMessage(const QString& sender, const QString& text,

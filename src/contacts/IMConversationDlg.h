@@ -84,6 +84,7 @@ class CIMConversationDlg : public ui::CSkinnedDlg {
     CIMInputEdit* input_ = nullptr;
     QPushButton* sendButton_ = nullptr;
     std::function<void(const QString&)> send_;
+    bool scrollPending_ = false;
 };
 
 // The link texts in `text`: [start, length) ranges of the schemes the
