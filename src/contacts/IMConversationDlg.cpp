@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTimer>
 
 #include "ui/Dialogs.h"
 
@@ -117,37 +118,46 @@ CIMConversationDlg::CIMConversationDlg(const std::string& username, const ui::Sk
 }
 
 void CIMConversationDlg::Append(const QString& text, const QTextCharFormat& format) {
+    // A visible document is laid out and painted again after every edit,
+    // which costs more the longer the conversation is. What arrives within
+    // one frame goes in as one edit: at the next turn of the event loop, or
+    // when a frame has passed since the last edit.
+    pending_.push_back({text, format});
+    if (flushQueued_) return;
+    flushQueued_ = true;
+    const qint64 since = lastFlush_.isValid() ? lastFlush_.elapsed() : kFlushFrameMs;
+    QTimer::singleShot(since >= kFlushFrameMs ? 0 : int(kFlushFrameMs - since), this,
+                       [this] { Flush(); });
+}
+
+void CIMConversationDlg::Flush() {
+    // A queued flush finding nothing (read or cleared since) does nothing.
+    flushQueued_ = false;
+    if (pending_.empty()) return;
     QTextCursor c(conversation_->document());
     c.movePosition(QTextCursor::End);
-    // One edit: the document is laid out once for all the parts.
     c.beginEditBlock();
-    // Link ranges get an anchor; everything is inserted as plain text.
-    int at = 0;
-    for (const auto& [start, length] : FindLinks(text)) {
-        c.insertText(text.mid(at, start - at), format);
-        QTextCharFormat link = format;
-        link.setAnchor(true);
-        // Underlined so that a link is told from text in any style.
-        link.setFontUnderline(true);
-        link.setAnchorHref(text.mid(start, length));
-        c.insertText(text.mid(start, length), link);
-        at = start + length;
+    for (const Part& part : pending_) {
+        // Link ranges get an anchor; everything is inserted as plain text.
+        const QString& text = part.text;
+        int at = 0;
+        for (const auto& [start, length] : FindLinks(text)) {
+            c.insertText(text.mid(at, start - at), part.format);
+            QTextCharFormat link = part.format;
+            link.setAnchor(true);
+            // Underlined so that a link is told from text in any style.
+            link.setFontUnderline(true);
+            link.setAnchorHref(text.mid(start, length));
+            c.insertText(text.mid(start, length), link);
+            at = start + length;
+        }
+        c.insertText(text.mid(at), part.format);
     }
-    c.insertText(text.mid(at), format);
     c.endEditBlock();
-    // Scrolled once the event loop is back: asking for the end at every
-    // part would lay the whole conversation out each time.
-    if (!scrollPending_) {
-        scrollPending_ = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                scrollPending_ = false;
-                QScrollBar* bar = conversation_->verticalScrollBar();
-                bar->setValue(bar->maximum());
-            },
-            Qt::QueuedConnection);
-    }
+    pending_.clear();
+    lastFlush_.start();
+    QScrollBar* bar = conversation_->verticalScrollBar();
+    bar->setValue(bar->maximum());
 }
 
 void CIMConversationDlg::AppendMessage(const QString& sender, const QString& text,
@@ -168,6 +178,7 @@ void CIMConversationDlg::AppendLine(const QString& text, const QTextCharFormat& 
 }
 
 void CIMConversationDlg::Clear() {
+    pending_.clear();
     conversation_->clear();
     input_->clear();
 }

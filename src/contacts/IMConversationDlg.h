@@ -5,10 +5,12 @@
 // and "Send". The window is made once per username and kept for the run;
 // closing it hides it and keeps its text.
 
+#include <QElapsedTimer>
 #include <QTextBrowser>
 #include <QTextEdit>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "contacts/InstantMessage.h"
 #include "ui/SkinnedDlg.h"
@@ -68,7 +70,11 @@ class CIMConversationDlg : public ui::CSkinnedDlg {
     // Opens a link's text; only the program's schemes get through.
     void OpenLink(const QString& linkText);
 
-    QTextBrowser* Conversation() const { return conversation_; }
+    // The conversation, with every message appended so far in it.
+    QTextBrowser* Conversation() {
+        Flush();
+        return conversation_;
+    }
     CIMInputEdit* Input() const { return input_; }
     QPushButton* SendButton() const { return sendButton_; }
 
@@ -78,13 +84,23 @@ class CIMConversationDlg : public ui::CSkinnedDlg {
 
   private:
     void Append(const QString& text, const QTextCharFormat& format);
+    // Puts the parts appended since the last turn of the event loop into
+    // the document as one edit and scrolls to the end.
+    void Flush();
 
     std::string username_;
     QTextBrowser* conversation_ = nullptr;
     CIMInputEdit* input_ = nullptr;
     QPushButton* sendButton_ = nullptr;
     std::function<void(const QString&)> send_;
-    bool scrollPending_ = false;
+    struct Part {
+        QString text;
+        QTextCharFormat format;
+    };
+    static constexpr qint64 kFlushFrameMs = 16;
+    std::vector<Part> pending_;
+    bool flushQueued_ = false;
+    QElapsedTimer lastFlush_;
 };
 
 // The link texts in `text`: [start, length) ranges of the schemes the

@@ -249,6 +249,23 @@ TEST_F(Conversation, AnotherAccountsLoginEmptiesTheWindows) {
     EXPECT_TRUE(Text(w).contains("secret")) << "the same account keeps its conversations";
     ims->LoggedIn("carol");
     EXPECT_TRUE(Text(w).isEmpty());
+
+    // A message that came in the same turn as the other login goes too.
+    Incoming("alice", "unseen");
+    ims->LoggedIn("dave");
+    EXPECT_TRUE(Text(w).isEmpty());
+}
+
+TEST_F(Conversation, ABurstReachesTheWindowInOrderWithoutBeingAskedFor) {
+    settings.timestamp = false;
+    Incoming("alice", "one");
+    QTextBrowser* view = ims->Find("alice")->Conversation();
+    for (int i = 2; i <= 50; ++i) Incoming("alice", QString::number(i).toStdString());
+    QString expected = "alice: one\n";
+    for (int i = 2; i <= 50; ++i) expected += QStringLiteral("alice: %1\n").arg(i);
+    // Laid out a frame at a time, but there without anyone reading it.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->toPlainText() == expected; }, 2000))
+        << view->toPlainText().toStdString();
 }
 
 }  // namespace
