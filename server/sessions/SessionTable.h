@@ -25,6 +25,9 @@ inline constexpr int32_t kMaxDescription = 500;
 inline constexpr int32_t kMaxSessionPassword = 20;
 inline constexpr int32_t kMaxAccountName = 12;
 inline constexpr int32_t kMaxParticipants = 200;
+// The longest chat line a client takes, in bytes, and the longest ban.
+inline constexpr int32_t kMaxChatText = 600;
+inline constexpr int32_t kMaxBanMinutes = 9999;
 // What a list page may say: the total, the page size and the page index.
 inline constexpr int32_t kMaxListedSessions = 10000;
 inline constexpr int32_t kMaxPageSize = 500;

@@ -92,6 +92,12 @@ SessionsService::SessionsService(LocalNetwork& network)
     on(code::kListSessions, &SessionsService::OnList);
     on(code::kGetSessionForModify, &SessionsService::OnGetForModify);
     on(code::kJoinSession, &SessionsService::OnJoin);
+    on(code::kLeaveSession, &SessionsService::OnLeave);
+    on(code::kSendChatLine, &SessionsService::OnChat);
+    on(code::kSetModerator, &SessionsService::OnSetModerator);
+    on(code::kRemoveParticipant, &SessionsService::OnRemove);
+    on(code::kGetSessionInfo, &SessionsService::OnInfo);
+    on(code::kInvite, &SessionsService::OnInvite);
     router.Register(ServerKind::Network, net::Primary::Session, code::kAskToCreate,
                     [this](ClientSession& session, const net::bufHeader&, net::MessageReader&) {
                         OnAskToCreate(session);
@@ -521,9 +527,11 @@ bool SessionsService::SeedDemo() {
         // A fixed id where other demo data refers to the session (the demo
         // mailboxes keep its mail in a folder keyed by it); else a new one.
         const char* id = nullptr;
+        const char* moderator = nullptr;
     };
     static constexpr DemoSession kDemo[] = {
-        {"Lobby", "admin", "Say hello: everyone is welcome here.", nullptr, 200, 0, 5},
+        {"Lobby", "admin", "Say hello: everyone is welcome here.", nullptr, 200, 0, 5, nullptr,
+         "bob"},
         {"Project X", "bob", "The plans for Project X. Ask bob for the password.", "xpass", 12, 0,
          40},
         {"Release Planning", "alice", "What goes into the next release, and when.", nullptr, 30, 0,
@@ -592,6 +600,7 @@ bool SessionsService::SeedDemo() {
                 s.maxParticipants = d.maximum;
                 s.creator = QString::fromLatin1(d.creator);
                 s.created = now - qint64(d.daysAgo) * 86400 - qint64(d.minutesAgo) * 60;
+                if (d.moderator) s.moderators << QString::fromLatin1(d.moderator);
                 added.push_back(std::move(s));
             }
         }
@@ -623,6 +632,18 @@ bool SessionsService::SeedDemo() {
                     network_.Log("seeding sessions: " + i.lastError().text());
                     return false;
                 }
+                for (const QString& m : s.moderators) {
+                    QSqlQuery mq(db);
+                    mq.prepare(
+                        "INSERT INTO session_moderators (network, id, username) VALUES (?, ?, ?)");
+                    mq.addBindValue(number);
+                    mq.addBindValue(s.id);
+                    mq.addBindValue(m);
+                    if (!mq.exec()) {
+                        network_.Log("seeding sessions: " + mq.lastError().text());
+                        return false;
+                    }
+                }
             }
             return true;
         });
@@ -639,6 +660,256 @@ bool SessionsService::SeedDemo() {
 void SessionsService::OnPresenceChanged(const QString& number, const QString& username,
                                         int status) {
     presence_[number + '/' + username.toLower()] = status;
+    // Away and back are told in every room the account is in; going
+    // offline is told by the leave that the ended connection makes.
+    if (status != 1 && status != 2) return;
+    const int32_t event = status == 2 ? code::kEventAway : code::kEventOnline;
+    auto found = tables_.find(number);
+    if (found == tables_.end()) return;
+    for (const auto& [id, s] : found->second.All()) {
+        if (ClientSession* p = ParticipantNamed(*s, username))
+            SendRoomState(number, *s, event, p->Username());
+    }
+}
+
+// --- The room ---
+
+ClientSession* SessionsService::ParticipantNamed(const StoredSession& s, const QString& username) {
+    const QString key = username.toLower();
+    for (ClientSession* p : s.participants)
+        if (p->Username().toLower() == key) return p;
+    return nullptr;
+}
+
+StoredSession* SessionsService::RoomOf(ClientSession& session, const std::string& id) {
+    StoredSession* s =
+        TableOf(session.NetworkNumber()).Find(QString::fromUtf8(id.data(), qsizetype(id.size())));
+    if (!s) return nullptr;
+    const auto& in = s->participants;
+    return std::find(in.begin(), in.end(), &session) == in.end() ? nullptr : s;
+}
+
+int SessionsService::RankOf(const QString& number, const StoredSession& s,
+                            const QString& username) const {
+    const Network* n = network_.GetStore().FindNetwork(number);
+    const Account* a = n ? n->FindAccount(username) : nullptr;
+    if (a && (a->admin || a->root)) return 3;
+    const QString key = username.toLower();
+    if (s.creatorKey == key) return 2;
+    for (const QString& m : s.moderators)
+        if (m.toLower() == key) return 1;
+    return 0;
+}
+
+QString SessionsService::StoredName(const ClientSession& session) const {
+    const Network* n = network_.GetStore().FindNetwork(session.NetworkNumber());
+    const Account* a = n ? n->FindAccount(session.Username()) : nullptr;
+    return a ? a->username : session.Username();
+}
+
+void SessionsService::OnLeave(ClientSession& session, net::MessageReader& f) {
+    std::string id;
+    if (!f.Str(kSessionIdLength, kSessionIdLength, id)) return;
+    StoredSession* s = RoomOf(session, id);
+    if (!s) return;
+    auto& in = s->participants;
+    in.erase(std::find(in.begin(), in.end(), &session));
+    const QString number = session.NetworkNumber();
+    TableOf(number).Changed();
+    network_.Log(QString("%1 left session %2 on %3").arg(session.Username(), s->id, number));
+    SendRoomState(number, *s, code::kEventLeft, session.Username());
+}
+
+void SessionsService::OnChat(ClientSession& session, net::MessageReader& f) {
+    std::string id, text;
+    int32_t font = 0, red = 0, green = 0, blue = 0, bold = 0, italic = 0, underline = 0, kind = 0;
+    // Only what every client can read back goes out again.
+    const bool read = f.Str(kSessionIdLength, kSessionIdLength, id) && f.Int(0, 99, font) &&
+                      f.Int(0, 255, red) && f.Int(0, 255, green) && f.Int(0, 255, blue) &&
+                      f.Int(0, 1, bold) && f.Int(0, 1, italic) && f.Int(0, 1, underline) &&
+                      f.Int(0, 2, kind) && f.Str(1, kMaxChatText, text);
+    if (!read) {
+        network_.Log(QString("chat line from %1 dropped: a field is out of range")
+                         .arg(session.Username()));
+        return;
+    }
+    StoredSession* s = RoomOf(session, id);
+    if (!s) {
+        network_.Log(QString("chat line from %1 dropped: not in session %2")
+                         .arg(session.Username(), QString::fromUtf8(id.c_str())));
+        return;
+    }
+    net::MessageWriter w(code::kChatLine);
+    w.Str(s->idBytes).Str(StoredName(session).toUtf8().toStdString());
+    w.Int(font).Int(red).Int(green).Int(blue).Int(bold).Int(italic).Int(underline).Int(kind);
+    w.Str(text);
+    const std::unique_ptr<net::MessageBuffer> message =
+        w.Finish(net::Primary::Session, net::Secondary::Notification);
+    if (!message) return;
+    // The sender too: its own line shows when it comes back.
+    for (ClientSession* p : s->participants)
+        p->Send(std::make_unique<net::MessageBuffer>(*message));
+}
+
+void SessionsService::OnSetModerator(ClientSession& session, net::MessageReader& f) {
+    std::string id, account;
+    int32_t flag = 0;
+    if (!f.Str(kSessionIdLength, kSessionIdLength, id) || !f.Str(1, kMaxAccountName, account) ||
+        !f.Int(0, 1, flag))
+        return;
+    StoredSession* s = RoomOf(session, id);
+    if (!s) return;
+    const QString number = session.NetworkNumber();
+    ClientSession* target = ParticipantNamed(*s, QString::fromUtf8(account.c_str()));
+    const int own = RankOf(number, *s, session.Username());
+    const int theirs = target ? RankOf(number, *s, target->Username()) : 0;
+    if (!target || own < 1 || own < theirs || theirs > 1) {
+        network_.Log(QString("%1 may not change the moderator status of %2 in %3")
+                         .arg(session.Username(), QString::fromUtf8(account.c_str()), s->id));
+        return;
+    }
+    const QString name = target->Username();
+    const QString key = name.toLower();
+    const bool written = network_.GetStore().Write([&](QSqlDatabase& db) {
+        QSqlQuery q(db);
+        q.prepare("DELETE FROM session_moderators WHERE network = ? AND id = ? AND "
+                  "LOWER(username) = ?");
+        q.addBindValue(number);
+        q.addBindValue(s->id);
+        q.addBindValue(key);
+        if (!q.exec()) return false;
+        if (flag == 0) return true;
+        QSqlQuery i(db);
+        i.prepare("INSERT INTO session_moderators (network, id, username) VALUES (?, ?, ?)");
+        i.addBindValue(number);
+        i.addBindValue(s->id);
+        i.addBindValue(name);
+        return i.exec();
+    });
+    if (!written) {
+        network_.Log("set moderator: " + network_.GetStore().LastError());
+        return;
+    }
+    s->moderators.erase(std::remove_if(s->moderators.begin(), s->moderators.end(),
+                                       [&](const QString& m) { return m.toLower() == key; }),
+                        s->moderators.end());
+    if (flag == 1) s->moderators << name;
+    SendRoomState(number, *s, flag == 1 ? code::kEventModerator : code::kEventParticipant, name);
+}
+
+void SessionsService::OnRemove(ClientSession& session, net::MessageReader& f) {
+    std::string id, account;
+    int32_t minutes = 0;
+    if (!f.Str(kSessionIdLength, kSessionIdLength, id) || !f.Str(1, kMaxAccountName, account) ||
+        !f.Int(0, kMaxBanMinutes, minutes))
+        return;
+    StoredSession* s = RoomOf(session, id);
+    if (!s) return;
+    const QString number = session.NetworkNumber();
+    ClientSession* target = ParticipantNamed(*s, QString::fromUtf8(account.c_str()));
+    const int own = RankOf(number, *s, session.Username());
+    const int theirs = target ? RankOf(number, *s, target->Username()) : 0;
+    if (!target || own < 1 || own < theirs) {
+        network_.Log(QString("%1 may not remove %2 from %3")
+                         .arg(session.Username(), QString::fromUtf8(account.c_str()), s->id));
+        return;
+    }
+    const QString key = target->Username().toLower();
+    if (minutes > 0) {
+        const qint64 until = now_() + qint64(minutes) * 60;
+        const bool written = network_.GetStore().Write([&](QSqlDatabase& db) {
+            QSqlQuery d(db);
+            d.prepare("DELETE FROM session_bans WHERE network = ? AND id = ? AND username_key = ?");
+            d.addBindValue(number);
+            d.addBindValue(s->id);
+            d.addBindValue(key);
+            if (!d.exec()) return false;
+            QSqlQuery q(db);
+            q.prepare("INSERT INTO session_bans (network, id, username_key, until) "
+                      "VALUES (?, ?, ?, ?)");
+            q.addBindValue(number);
+            q.addBindValue(s->id);
+            q.addBindValue(key);
+            q.addBindValue(until);
+            return q.exec();
+        });
+        if (!written) {
+            // Nobody is removed on a promise of a ban that was not kept.
+            network_.Log("ban: " + network_.GetStore().LastError());
+            return;
+        }
+        s->bans[key] = until;
+    }
+    auto& in = s->participants;
+    in.erase(std::find(in.begin(), in.end(), target));
+    TableOf(number).Changed();
+    net::MessageWriter n(minutes > 0 ? code::kClosedAlt : code::kClosed);
+    n.Int(minutes).Str(s->idBytes);
+    target->Send(n, net::Primary::Session, net::Secondary::Notification);
+    network_.Log(QString("%1 removed %2 from session %3 on %4 (ban %5 minutes)")
+                     .arg(session.Username(), target->Username(), s->id, number)
+                     .arg(minutes));
+    SendRoomState(number, *s, code::kEventLeft, target->Username());
+}
+
+void SessionsService::OnInfo(ClientSession& session, net::MessageReader& f) {
+    std::string id;
+    if (!f.Str(kSessionIdLength, kSessionIdLength, id)) return;
+    StoredSession* s = RoomOf(session, id);
+    if (!s) {
+        SendError(session, code::kNotFound,
+                  QString("You are not in a session with the identifier %1")
+                      .arg(QString::fromUtf8(id.data(), qsizetype(id.size()))));
+        return;
+    }
+    const QString created = QDateTime::fromSecsSinceEpoch(s->created)
+                                .toLocalTime()
+                                .toString(QStringLiteral("dddd, MMMM d, yyyy h:mm AP"));
+    net::MessageWriter w(code::kSessionInfo);
+    w.Str(s->idBytes).Str(s->name.toUtf8().toStdString());
+    w.Str(s->description.toUtf8().toStdString()).Str(s->creator.toUtf8().toStdString());
+    w.Str(created.toUtf8().toStdString());
+    w.Int(s->maxParticipants);
+    w.Int(std::clamp(static_cast<int32_t>(s->participants.size()), 1, kMaxParticipants));
+    w.Int(s->isPrivate ? 1 : 0);
+    session.Send(w, net::Primary::Session);
+}
+
+void SessionsService::OnInvite(ClientSession& session, net::MessageReader& f) {
+    std::string id, invitee;
+    int32_t included = 0;
+    if (!f.Str(kSessionIdLength, kSessionIdLength, id) || !f.Str(1, kMaxAccountName, invitee) ||
+        !f.Int(0, 1, included))
+        return;
+    StoredSession* s = RoomOf(session, id);
+    if (!s) {
+        SendError(session, code::kNotFound,
+                  QString("You are not in a session with the identifier %1")
+                      .arg(QString::fromUtf8(id.data(), qsizetype(id.size()))));
+        return;
+    }
+    const QString name = QString::fromUtf8(invitee.data(), qsizetype(invitee.size()));
+    const QString key = name.toLower();
+    const bool withPassword = included == 1 && s->isPrivate && !s->password.isEmpty();
+    net::MessageWriter w(code::kInvitation);
+    w.Str(StoredName(session).toUtf8().toStdString()).Str(s->idBytes);
+    w.Str(s->name.toUtf8().toStdString()).Int(0).Int(withPassword ? 1 : 0);
+    if (withPassword) w.Str(s->password.toUtf8().toStdString());
+    const std::unique_ptr<net::MessageBuffer> message =
+        w.Finish(net::Primary::Session, net::Secondary::Notification);
+    int delivered = 0;
+    for (ClientSession* c : network_.Sessions()) {
+        if (c->Kind() != ServerKind::Network || !c->LoggedIn()) continue;
+        if (c->NetworkNumber() != session.NetworkNumber() || c->Username().toLower() != key)
+            continue;
+        if (message) c->Send(std::make_unique<net::MessageBuffer>(*message));
+        ++delivered;
+    }
+    if (delivered == 0) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%s is not online at the moment", invitee.c_str());
+        SendError(session, code::kNotOnline, QString::fromUtf8(text));
+    }
 }
 
 }  // namespace localnet

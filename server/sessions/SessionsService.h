@@ -56,6 +56,13 @@ class SessionsService : public QObject, public Service {
     void OnGetForModify(ClientSession& session, net::MessageReader& f);
     void OnJoin(ClientSession& session, net::MessageReader& f);
     void OnConnectionEnded(ClientSession* session);
+    // The room: leave, chat, moderators, removal and bans, info, invitations.
+    void OnLeave(ClientSession& session, net::MessageReader& f);
+    void OnChat(ClientSession& session, net::MessageReader& f);
+    void OnSetModerator(ClientSession& session, net::MessageReader& f);
+    void OnRemove(ClientSession& session, net::MessageReader& f);
+    void OnInfo(ClientSession& session, net::MessageReader& f);
+    void OnInvite(ClientSession& session, net::MessageReader& f);
     void OnPresenceChanged(const QString& number, const QString& username, int status);
 
     SessionTable& TableOf(const QString& number) { return tables_[number]; }
@@ -71,6 +78,15 @@ class SessionsService : public QObject, public Service {
     void SendRoomState(const QString& number, const StoredSession& s, int32_t event,
                        const QString& account);
     int32_t PresenceOf(const QString& number, const QString& username) const;
+    // The session a room request names, when the asker is in it; null
+    // otherwise (nothing is answered).
+    StoredSession* RoomOf(ClientSession& session, const std::string& id);
+    // The participant of that account name (any case), or null.
+    static ClientSession* ParticipantNamed(const StoredSession& s, const QString& username);
+    // 3 administrator, 2 session creator, 1 moderator, 0 participant.
+    int RankOf(const QString& number, const StoredSession& s, const QString& username) const;
+    // The name the store keeps for a logged-in account.
+    QString StoredName(const ClientSession& session) const;
 
     LocalNetwork& network_;
     std::map<QString, SessionTable> tables_;
@@ -79,6 +95,10 @@ class SessionsService : public QObject, public Service {
     std::map<QString, int> presence_;
     std::mt19937 random_;
     std::function<qint64()> now_;
+
+  public:
+    // What time it is for bans (tests move it on).
+    void SetClock(std::function<qint64()> now) { now_ = std::move(now); }
 };
 
 }  // namespace localnet

@@ -171,6 +171,10 @@ void ContactsModule::ShowInvitation(const std::string& inviter, const std::strin
     if (invite_) invite_->Fill(inviter, sessionName, sessionId, hasPassword, password);
 }
 
+void ContactsModule::OpenConversation(const std::string& username) {
+    if (conversations_) conversations_->Open(username, true);
+}
+
 void ContactsModule::LoggedIn() {
     // The run's muted users belong to whoever muted them.
     const std::string account = client_->Username();

@@ -110,6 +110,7 @@ class ContactsModule final : public shell::Module, public ContactsApi, public Ms
     void ShowInvitation(const std::string& inviter, const std::string& sessionName,
                         const std::string& sessionId, bool hasPassword,
                         const std::string& password) override;
+    void OpenConversation(const std::string& username) override;
 
     // --- MsgContactListener ---
     void ContactListArrived(std::vector<Contact> contacts) override;

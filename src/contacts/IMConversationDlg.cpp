@@ -100,6 +100,7 @@ CIMConversationDlg::CIMConversationDlg(const std::string& username, const ui::Sk
     conversation_->setFocusPolicy(Qt::ClickFocus);
     connect(conversation_, &QTextBrowser::anchorClicked, this,
             [this](const QUrl& url) { OpenLink(url.toString()); });
+    transcript_ = new shell::CTranscript(conversation_, &FindLinks);
 
     input_ = new CIMInputEdit(this);
     input_->setGeometry(kInputRect);
@@ -117,69 +118,21 @@ CIMConversationDlg::CIMConversationDlg(const std::string& username, const ui::Sk
     connect(input_, &CIMInputEdit::sendRequested, this, send);
 }
 
-void CIMConversationDlg::Append(const QString& text, const QTextCharFormat& format) {
-    // A visible document is laid out and painted again after every edit,
-    // which costs more the longer the conversation is. What arrives within
-    // one frame goes in as one edit: at the next turn of the event loop, or
-    // when a frame has passed since the last edit.
-    pending_.push_back({text, format});
-    if (flushQueued_) return;
-    flushQueued_ = true;
-    const qint64 since = lastFlush_.isValid() ? lastFlush_.elapsed() : kFlushFrameMs;
-    QTimer::singleShot(since >= kFlushFrameMs ? 0 : int(kFlushFrameMs - since), this,
-                       [this] { Flush(); });
-}
-
-void CIMConversationDlg::Flush() {
-    // A queued flush finding nothing (read or cleared since) does nothing.
-    flushQueued_ = false;
-    if (pending_.empty()) return;
-    QTextCursor c(conversation_->document());
-    c.movePosition(QTextCursor::End);
-    c.beginEditBlock();
-    for (const Part& part : pending_) {
-        // Link ranges get an anchor; everything is inserted as plain text.
-        const QString& text = part.text;
-        int at = 0;
-        for (const auto& [start, length] : FindLinks(text)) {
-            c.insertText(text.mid(at, start - at), part.format);
-            QTextCharFormat link = part.format;
-            link.setAnchor(true);
-            // Underlined so that a link is told from text in any style.
-            link.setFontUnderline(true);
-            link.setAnchorHref(text.mid(start, length));
-            c.insertText(text.mid(start, length), link);
-            at = start + length;
-        }
-        c.insertText(text.mid(at), part.format);
-    }
-    c.endEditBlock();
-    pending_.clear();
-    lastFlush_.start();
-    QScrollBar* bar = conversation_->verticalScrollBar();
-    bar->setValue(bar->maximum());
-}
-
 void CIMConversationDlg::AppendMessage(const QString& sender, const QString& text,
                                        const MessageFormat& format, const Display& display) {
     if (display.timestamp)
-        Append(TimeStampText(display.hour, display.minute), CharFormatFor(Arial(true, 128), display.size));
-    Append(sender + QStringLiteral(": "), CharFormatFor(Arial(true, 0), display.size));
-    // The document keeps one kind of line break; "\r\n" is one break.
-    QString body = text;
-    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    Append(body + QLatin1Char('\n'), CharFormatFor(format, display.size));
+        transcript_->Append(TimeStampText(display.hour, display.minute),
+                            CharFormatFor(Arial(true, 128), display.size));
+    transcript_->Append(sender + QStringLiteral(": "), CharFormatFor(Arial(true, 0), display.size));
+    transcript_->Append(text + QStringLiteral("\r\n"), CharFormatFor(format, display.size));
 }
 
 void CIMConversationDlg::AppendLine(const QString& text, const QTextCharFormat& format) {
-    QString body = text;
-    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    Append(body, format);
+    transcript_->Append(text, format);
 }
 
 void CIMConversationDlg::Clear() {
-    pending_.clear();
-    conversation_->clear();
+    transcript_->Clear();
     input_->clear();
 }
 

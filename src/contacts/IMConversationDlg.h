@@ -5,7 +5,6 @@
 // and "Send". The window is made once per username and kept for the run;
 // closing it hides it and keeps its text.
 
-#include <QElapsedTimer>
 #include <QTextBrowser>
 #include <QTextEdit>
 #include <functional>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "contacts/InstantMessage.h"
+#include "shell/Transcript.h"
 #include "ui/SkinnedDlg.h"
 
 class QPushButton;
@@ -72,7 +72,7 @@ class CIMConversationDlg : public ui::CSkinnedDlg {
 
     // The conversation, with every message appended so far in it.
     QTextBrowser* Conversation() {
-        Flush();
+        transcript_->Flush();
         return conversation_;
     }
     CIMInputEdit* Input() const { return input_; }
@@ -83,24 +83,13 @@ class CIMConversationDlg : public ui::CSkinnedDlg {
     void reject() override;
 
   private:
-    void Append(const QString& text, const QTextCharFormat& format);
-    // Puts the parts appended since the last turn of the event loop into
-    // the document as one edit and scrolls to the end.
-    void Flush();
-
     std::string username_;
     QTextBrowser* conversation_ = nullptr;
     CIMInputEdit* input_ = nullptr;
     QPushButton* sendButton_ = nullptr;
     std::function<void(const QString&)> send_;
-    struct Part {
-        QString text;
-        QTextCharFormat format;
-    };
-    static constexpr qint64 kFlushFrameMs = 16;
-    std::vector<Part> pending_;
-    bool flushQueued_ = false;
-    QElapsedTimer lastFlush_;
+    // Batches what arrives within a frame into one edit.
+    shell::CTranscript* transcript_ = nullptr;
 };
 
 // The link texts in `text`: [start, length) ranges of the schemes the

@@ -1,6 +1,5 @@
 #include "contacts/InstantMessage.h"
 
-#include <QFont>
 #include <QRegularExpression>
 
 #include "contacts/api/ContactsApi.h"
@@ -25,26 +24,6 @@ bool IsContinuation(unsigned char c) {
 
 MessageFormat FormatFromSettings(const shell::SettingsValues& s) {
     return {s.fontIndex, s.red, s.green, s.blue, s.bold, s.italic, s.underline};
-}
-
-QString TimeStampText(int hour, int minute) {
-    const QString mm = QStringLiteral("%1").arg(minute, 2, 10, QLatin1Char('0'));
-    if (hour == 0) return QStringLiteral("[12:%1 am] ").arg(mm);
-    if (hour < 12) return QStringLiteral("[%1:%2 am] ").arg(hour).arg(mm);
-    if (hour == 12) return QStringLiteral("[12:%1 pm] ").arg(mm);
-    return QStringLiteral("[%1:%2 pm] ").arg(hour - 12).arg(mm);
-}
-
-QTextCharFormat CharFormatFor(const MessageFormat& format, int32_t size) {
-    QTextCharFormat out;
-    QFont font(QString::fromLatin1(shell::FontFaceName(format.fontIndex)));
-    font.setPixelSize(size > 0 ? size : 1);
-    font.setBold(format.bold);
-    font.setItalic(format.italic);
-    font.setUnderline(format.underline);
-    out.setFont(font, QTextCharFormat::FontPropertiesAll);
-    out.setForeground(QColor(format.red & 0xFF, format.green & 0xFF, format.blue & 0xFF));
-    return out;
 }
 
 std::vector<std::string> SplitUtf8(std::string_view text, size_t maxBytes) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "net/MessageBuffer.h"
+#include "shell/Transcript.h"
 
 namespace shell {
 struct SettingsValues;
@@ -31,27 +32,15 @@ inline constexpr int kMaxInputCharacters = 600;
 // The longest link text handed to the browser.
 inline constexpr int kMaxLinkCharacters = 1011;
 
-struct MessageFormat {
-    int32_t fontIndex = 0;
-    int32_t red = 0;
-    int32_t green = 0;
-    int32_t blue = 0;
-    bool bold = false;
-    bool italic = false;
-    bool underline = false;
-    bool operator==(const MessageFormat&) const = default;
-};
+// The message format is the transcript's text style, shared with the rooms.
+using MessageFormat = shell::TextStyle;
 
 // The user's own format, from the settings.
 MessageFormat FormatFromSettings(const shell::SettingsValues& settings);
 
-// "[12:05 am] " and the like, from the local hour (0-23) and minute.
-QString TimeStampText(int hour, int minute);
-
-// The format text is inserted with: the index's face, the effects, the
-// colour, and `size` pixels (the size setting in points at the screen's
-// resolution is that many pixels).
-QTextCharFormat CharFormatFor(const MessageFormat& format, int32_t size);
+// The stamps and character formats are the shared transcript's.
+using shell::CharFormatFor;
+using shell::TimeStampText;
 
 // The text cut into pieces of at most `maxBytes` bytes, each ending on a
 // character boundary; an empty text gives no pieces.

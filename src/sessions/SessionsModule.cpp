@@ -1,12 +1,18 @@
 #include "sessions/SessionsModule.h"
 
+#include <QApplication>
+#include <QRandomGenerator>
+
+#include "contacts/api/ContactsApi.h"
 #include "net/Client.h"
 #include "net/Protocol.h"
 #include "sessions/ManageSessionsDlg.h"
 #include "sessions/MsgSession.h"
+#include "sessions/Rooms.h"
 #include "sessions/SessionFieldsDlg.h"
 #include "sessions/SessionPage.h"
 #include "shell/ModuleContext.h"
+#include "shell/Settings.h"
 #include "ui/Skin.h"
 
 namespace sessions {
@@ -34,6 +40,20 @@ void SessionsModule::RegisterPictures(ui::Skin& skin) {
                             QStringLiteral("Modify Session"));
     skin.RegisterBackground(QStringLiteral("IDB_BKGNDPASSWORDREQUIRED"), QSize(324, 170),
                             QStringLiteral("Password Required"));
+    // The room's participant pictures: unknown, online, away, muted.
+    for (int i = 0; i < 4; ++i) {
+        ui::SkinEntry e;
+        e.kind = ui::SkinEntry::Kind::Presence;
+        e.size = QSize(16, 16);
+        e.arg = i;
+        skin.Register(QStringLiteral("IDB_PARTICIPANT%1").arg(i), e);
+    }
+    skin.RegisterBackground(QStringLiteral("IDB_BKGNDSESSIONINVITE"), QSize(300, 170),
+                            QStringLiteral("Invite"));
+    skin.RegisterBackground(QStringLiteral("IDB_BKGNDREMOVEPARTICIPANT"), QSize(320, 212),
+                            QStringLiteral("Remove Participant"));
+    skin.RegisterBackground(QStringLiteral("IDB_BKGNDSESSIONINFO"), QSize(400, 344),
+                            QStringLiteral("Session Info"));
 }
 
 void SessionsModule::Register(shell::ModuleContext& ctx) {
@@ -101,6 +121,7 @@ void SessionsModule::Register(shell::ModuleContext& ctx) {
                            family_->HandleMsg(c, h, log);
                        });
     ctx.Publish<SessionDirectory>(*this);
+    RegisterRooms(ctx);
     ctx.SetTool(shell::Tool::Sessions, [this] { OpenSessionList(); });
 
     // The first page goes out with the opening requests, from the list's
@@ -111,6 +132,58 @@ void SessionsModule::Register(shell::ModuleContext& ctx) {
         return page_->RequestPage(0, 0);
     });
     ctx.AddPeriodicRefresh([this] { page_->PeriodicRefresh(); });
+}
+
+void SessionsModule::RegisterRooms(shell::ModuleContext& ctx) {
+    shell::Settings& settings = ctx.Settings();
+    shell::MainWindowServices& mainWindow = ctx.MainWindow();
+    Rooms::Parts parts{ctx.Skin(), ctx.Dialogs(), ctx.Timings(), ctx.WindowParent()};
+    parts.send = [this](std::unique_ptr<net::MessageBuffer> m) {
+        return client_->NetworkServer().Send(std::move(m));
+    };
+    parts.settings = [&settings]() -> const shell::SettingsValues& { return settings.Values(); };
+    parts.me = [this] { return client_->Username(); };
+    parts.contacts = ctx.Find<contacts::ContactsApi>();
+    parts.status = [&mainWindow] { return mainWindow.Status(); };
+    parts.setStatus = [&mainWindow](int32_t status) { mainWindow.SetStatus(status); };
+    parts.alert = [&mainWindow](QWidget* room) {
+        QApplication::alert(room, 0);
+        mainWindow.StartTrayBlink();
+    };
+    parts.inForeground = [](const QWidget* w) { return QApplication::activeWindow() == w; };
+    parts.randomOffset = [] { return QRandomGenerator::global()->bounded(-40, 40); };
+    parts.now = [] { return QTime::currentTime(); };
+    rooms_ = std::make_unique<Rooms>(std::move(parts));
+    ctx.HideOnDrop(rooms_->InviteWindow());
+    ctx.HideOnDrop(rooms_->RemoveWindow());
+    ctx.HideOnDrop(rooms_->InfoWindow());
+
+    namespace code = net::session;
+    const auto on = [this](int32_t c, void (Rooms::*member)(net::MessageReader&, net::LogLine&)) {
+        family_->SetNotificationHandler(
+            c, [this, member](int32_t, net::MessageReader& r, net::LogLine& log) {
+                (rooms_.get()->*member)(r, log);
+            });
+    };
+    on(code::kRoomState, &Rooms::RoomState);
+    on(code::kChatLine, &Rooms::ChatLine);
+    on(code::kClosed, &Rooms::Closed);
+    on(code::kClosedAlt, &Rooms::Closed);
+    on(code::kInvitation, &Rooms::Invitation);
+    family_->SetResponseHandler(code::kSessionInfo,
+                                [this](int32_t, net::MessageReader& r, net::LogLine& log) {
+                                    rooms_->SessionInfoArrived(r, log);
+                                });
+    ctx.Publish<SessionRooms>(*rooms_);
+}
+
+void SessionsModule::LoggedIn() {
+    // Nothing of an earlier login (maybe another account's) stays.
+    if (rooms_) rooms_->DropAll();
+}
+
+void SessionsModule::LoggedOut() {
+    if (rooms_) rooms_->DropAll();
 }
 
 void SessionsModule::PageArrived(int32_t selector, bool complete, bool numbersRead) {

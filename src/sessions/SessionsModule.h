@@ -2,8 +2,8 @@
 
 // The sessions module: the session directory. The main window's page of
 // sessions, Manage Sessions, Create Session, Modify Session and Password
-// Required, the Session family's dispatcher, and the directory service that
-// the room, its history and the message composer use.
+// Required, the Session family's dispatcher, the directory service that
+// the room, its history and the message composer use, and the session rooms.
 
 #include <ctime>
 #include <functional>
@@ -32,6 +32,7 @@ class CCreateSessionDlg;
 class CModifySessionDlg;
 class CPasswordRequiredDlg;
 class MsgSession;
+class Rooms;
 
 class SessionsModule final : public shell::Module, public SessionDirectory {
   public:
@@ -41,6 +42,8 @@ class SessionsModule final : public shell::Module, public SessionDirectory {
     const char* Name() const override { return "sessions"; }
     void RegisterPictures(ui::Skin& skin) override;
     void Register(shell::ModuleContext& ctx) override;
+    void LoggedIn() override;
+    void LoggedOut() override;
 
     // --- SessionDirectory ---
     bool SendJoinSession(const std::string& sessionId, const std::string& password) override;
@@ -56,6 +59,7 @@ class SessionsModule final : public shell::Module, public SessionDirectory {
     CModifySessionDlg* ModifyWindow() const { return modify_; }
     CPasswordRequiredDlg* PasswordWindow() const { return password_; }
     MsgSession* Family() const { return family_.get(); }
+    Rooms* RoomList() const { return rooms_.get(); }
 
     // What "today" is for the created texts (tests fix it).
     void SetClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
@@ -63,6 +67,7 @@ class SessionsModule final : public shell::Module, public SessionDirectory {
   private:
     void PageArrived(int32_t selector, bool complete, bool numbersRead);
     void RefreshBothLists();
+    void RegisterRooms(shell::ModuleContext& ctx);
 
     net::Client* client_ = nullptr;
     CSessionPage* page_ = nullptr;  // owned by the main window's pane
@@ -72,6 +77,7 @@ class SessionsModule final : public shell::Module, public SessionDirectory {
     CModifySessionDlg* modify_ = nullptr;
     CPasswordRequiredDlg* password_ = nullptr;
     std::unique_ptr<MsgSession> family_;
+    std::unique_ptr<Rooms> rooms_;
     std::function<std::time_t()> clock_;
     std::function<void(const std::string&, const std::string&)> showServerResponse_;
     shell::MainWindowServices* main_ = nullptr;

@@ -80,7 +80,7 @@ class CzorvicDlg : public ui::CSkinnedDlg, public MainWindowServices {
 
     // Status: 1 online, 2 away. SetStatus also has it sent (while logged
     // in); the session window sets it without sending.
-    void SetStatus(int32_t status);
+    void SetStatus(int32_t status) override;
     void SetStatusWithoutSending(int32_t status);
 
     // Timer 5: blink the tray icon while the window is hidden in the tray.

@@ -47,6 +47,9 @@ class MainWindowServices {
     // changes while logged in.
     virtual void SetStatusSender(std::function<void(int32_t status)> send) = 0;
     virtual int32_t Status() const = 0;
+    // Changes the user's status as the status choice does: the choice, the
+    // picture and the tray follow, and it is sent once (while logged in).
+    virtual void SetStatus(int32_t status) = 0;
     // An automatic refresh was asked for: the answer that comes back must not
     // bring the window forward (false: the user's own request, it may).
     virtual void SetSkipNextShow(bool skip) = 0;

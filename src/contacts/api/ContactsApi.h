@@ -76,6 +76,9 @@ class ContactsApi {
     virtual void ShowInvitation(const std::string& inviter, const std::string& sessionName,
                                 const std::string& sessionId, bool hasPassword,
                                 const std::string& password) = 0;
+    // Opens (or brings up) the conversation with that account, whatever its
+    // presence ("Send IM" of a session room's participant menu).
+    virtual void OpenConversation(const std::string& username) = 0;
 };
 
 }  // namespace contacts
