@@ -163,7 +163,8 @@ CSessionInfoDlg::CSessionInfoDlg(const ui::Skin& skin, ui::Dialogs& dialogs,
         value->setWordWrap(i == 2);
         value->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         value->setGeometry(120, y, 262, height);
-        Label(this, QString::fromLatin1(kFields[i]), QRect(18, y, 98, 18));
+        Label(this, QString::fromLatin1(kFields[i]), QRect(18, y, 98, 18))
+            ->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         values_[i] = value;
         y += height + 8;
     }

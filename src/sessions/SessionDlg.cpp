@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTextCursor>
+#include <algorithm>
 
 #include "ui/FixedButton.h"
 
@@ -97,29 +98,32 @@ CChatInputEdit::CChatInputEdit(QWidget* parent) : QTextEdit(parent) {
 
 void CChatInputEdit::Limit(int position, int added) {
     if (limiting_ || added <= 0) return;
-    const auto fits = [this] {
-        const QString text = toPlainText();
-        return text.size() <= kMaxChatCharacters && WireBytes(text) <= kMaxChatBytes;
-    };
-    if (fits()) return;
-    // Whatever was just added beyond either limit goes again, from its end.
-    limiting_ = true;
-    int keep = added;
-    while (keep > 0 && !fits()) {
-        QTextCursor c(document());
-        c.setPosition(position + keep - 1);
-        c.setPosition(position + keep, QTextCursor::KeepAnchor);
-        c.removeSelectedText();
-        --keep;
-    }
-    // A surrogate pair cut in half would send bytes that are no text.
     const QString text = toPlainText();
-    if (keep > 0 && position + keep <= text.size() && text[position + keep - 1].isHighSurrogate()) {
-        QTextCursor c(document());
-        c.setPosition(position + keep - 1);
-        c.setPosition(position + keep, QTextCursor::KeepAnchor);
-        c.removeSelectedText();
+    const int total = static_cast<int>(text.size());
+    if (total <= kMaxChatCharacters && WireBytes(text) <= kMaxChatBytes) return;
+    // What was there before keeps its place; of what was just added, the
+    // longest beginning that fits stays (never half a surrogate pair), the
+    // rest goes in one cut, however long the paste was.
+    const int start = std::clamp(position, 0, total);
+    const int end = std::clamp(position + added, start, total);
+    const QString piece = text.mid(start, end - start);
+    int chars = total - (end - start);
+    int bytes = WireBytes(text) - WireBytes(piece);
+    int keep = 0;
+    while (keep < piece.size()) {
+        const int step =
+            piece[keep].isHighSurrogate() && keep + 1 < piece.size() ? 2 : 1;
+        const int more = WireBytes(piece.mid(keep, step));
+        if (chars + step > kMaxChatCharacters || bytes + more > kMaxChatBytes) break;
+        chars += step;
+        bytes += more;
+        keep += step;
     }
+    limiting_ = true;
+    QTextCursor c(document());
+    c.setPosition(start + keep);
+    c.setPosition(end, QTextCursor::KeepAnchor);
+    c.removeSelectedText();
     limiting_ = false;
 }
 

@@ -596,6 +596,18 @@ TEST(RoomInput, TakesFiveHundredCharactersAndSixHundredBytes) {
     EXPECT_EQ(input.toPlainText().size(), 200);
     EXPECT_EQ(WireBytes(input.toPlainText()), 600);
     EXPECT_EQ(WireBytes(QStringLiteral("a\nb")), 4);  // the break goes as "\r\n"
+    // A huge paste is cut in one go, and what was typed before stays.
+    input.setPlainText(QStringLiteral("abc"));
+    QTextCursor at(input.document());
+    at.setPosition(0);
+    input.setTextCursor(at);
+    input.insertPlainText(QString(100000, QLatin1Char('x')));
+    EXPECT_EQ(input.toPlainText(), QString(497, QLatin1Char('x')) + "abc");
+    // Half a surrogate pair is never left at the end.
+    input.setPlainText(QString(499, QLatin1Char('a')));
+    input.moveCursor(QTextCursor::End);
+    input.insertPlainText(QString::fromUcs4(U"\U0001F600"));
+    EXPECT_EQ(input.toPlainText().size(), 499);
 }
 
 TEST(RoomLinks, OnlyWebLinksAreFoundAndOpened) {
