@@ -56,6 +56,21 @@ void BM_LineAfterFiftyThousand(benchmark::State& state, Setup& s) {
     }
 }
 
+// The same in a room of 100 lines: what painting costs whatever the length.
+void BM_LineAfterHundred(benchmark::State& state, Setup& s) {
+    if (s.room->TranscriptView()->document()->blockCount() < 100) {
+        for (int i = 0; i < 100; ++i) AppendLine(*s.room, i);
+        s.room->Transcript().Flush();
+        QApplication::processEvents();
+    }
+    int i = 100;
+    for (auto _ : state) {
+        AppendLine(*s.room, i++);
+        s.room->Transcript().Flush();
+        if (state.range(0)) s.room->TranscriptView()->viewport()->repaint();
+    }
+}
+
 void BM_TwoHundredParticipants(benchmark::State& state, Setup& s) {
     net::MessageWriter w(net::session::kRoomState);
     w.Str("abcdef").Int(4).Str("").Str("Lobby").Str("Everyone").Str("admin");
@@ -89,6 +104,13 @@ int main(int argc, char** argv) {
                                                                      : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     Setup setup;
+    Setup small;
+    benchmark::RegisterBenchmark("BM_LineAfterHundred",
+                                 [&small](benchmark::State& st) { BM_LineAfterHundred(st, small); })
+        ->Arg(0)
+        ->Arg(1)
+        ->Iterations(200)
+        ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("BM_LineAfterFiftyThousand",
                                  [&setup](benchmark::State& st) { BM_LineAfterFiftyThousand(st, setup); })
         ->Arg(0)
