@@ -9,6 +9,7 @@
 #include "server/directory/DirectoryService.h"
 #include "server/login/LoginService.h"
 #include "server/mailbox/MailboxService.h"
+#include "server/polls/PollsService.h"
 #include "server/sessions/SessionsService.h"
 
 namespace localnet {
@@ -23,6 +24,7 @@ std::vector<std::unique_ptr<Service>> MakeServices(LocalNetwork& network) {
     services.push_back(std::make_unique<SessionsService>(network));
     services.push_back(std::make_unique<MailboxService>(network));
     services.push_back(std::make_unique<InstantMessageService>(network));
+    services.push_back(std::make_unique<PollsService>(network));
     return services;
 }
 

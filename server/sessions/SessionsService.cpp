@@ -167,6 +167,10 @@ bool SessionsService::IsAdministrator(const ClientSession& session) const {
     return a && (a->admin || a->root);
 }
 
+const StoredSession* SessionsService::FindById(const QString& number, const QString& id) {
+    return TableOf(number).Find(id);
+}
+
 QString SessionsService::NewId(const SessionTable& table) {
     std::uniform_int_distribution<int> pick(0, int(sizeof kAlphabet) - 2);
     for (;;) {

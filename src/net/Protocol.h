@@ -266,4 +266,32 @@ inline constexpr int32_t kFolderListDownload = 9;  // download: integer 0
 inline constexpr int32_t kMessageListDownload = 10;  // download: integer 0, root type, folder key
 }  // namespace mailbox
 
+// Poll family (primary 13), on the file-server connection.
+namespace poll {
+enum Code : int32_t {
+    // Requests.
+    kConfirm = 0,  // session id, poll id, integer 1: the uploaded poll is complete
+    kOperate = 1,  // operation, session id, count, then owner and poll id pairs
+    // Responses.
+    kListChanged = 1,     // no fields: ask for the list again
+    kUnavailable = 3,     // error code: taking or submitting refused
+    kBallotFailed = 4,    // no fields
+    kResultsRefused = 5,  // error code: results may not be seen
+    kResultsFailed = 6,   // error code: results could not be made
+};
+// Request 1's operations.
+enum Operation : int32_t { kReset = 0, kDelete = 1, kSuspend = 2, kResume = 3 };
+// Transfer request codes and their slots.
+inline constexpr int32_t kPollUpload = 2;        // slot 6
+inline constexpr int32_t kBallotUpload = 3;      // slot 9
+inline constexpr int32_t kPollListDownload = 3;  // slot 8: session id, refresh flag
+inline constexpr int32_t kPollFileDownload = 4;  // slot 7: session id, owner, poll id, purpose
+inline constexpr int32_t kResultsDownload = 5;   // slot 10: session id, owner, poll id
+inline constexpr int32_t kPollUploadSlot = 6;
+inline constexpr int32_t kPollFileSlot = 7;
+inline constexpr int32_t kPollListSlot = 8;
+inline constexpr int32_t kBallotSlot = 9;
+inline constexpr int32_t kResultsSlot = 10;
+}  // namespace poll
+
 }  // namespace net

@@ -562,6 +562,19 @@ void HandleUploadResponse(Connection& connection, const bufHeader& header) {
         HandleGoAhead(connection, reader);
         return;
     }
+    if (code == upload::kPollStored) {
+        // The answer to a schedule-only poll change, which sent no file:
+        // the poll slot is freed here, or every later poll upload would find
+        // it busy.
+        {
+            TransferSlot& slot = connection.Slot(transferslot::kPollUploadSlot);
+            auto lock = slot.Lock();
+            slot.Close();
+        }
+        const SlotHooks hooks = HooksOf(connection, transferslot::kPollUploadSlot);
+        if (hooks.pollStored) hooks.pollStored();
+        return;
+    }
     for (const UploadRefusal& refusal : kUploadRefusals) {
         if (refusal.code == code) {
             HandleUploadRefusal(connection, reader, refusal);

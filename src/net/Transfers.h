@@ -59,6 +59,8 @@ struct SlotHooks {
     std::function<void(uint32_t purpose, int32_t code)> refused;
     // Slot 8: the server's clock carried by the download start.
     std::function<void(std::time_t serverClock)> serverClock;
+    // Slot 6: the server stored a poll change that carried no file.
+    std::function<void()> pollStored;
 };
 
 // The per-slot registrations, owned by whoever owns the connections and given

@@ -79,6 +79,16 @@ std::vector<std::string> Rooms::OpenRooms() const {
     return ids;
 }
 
+RoomRoles Rooms::OwnRoles(const std::string& sessionId) const {
+    const CSessionDlg* room = Find(sessionId);
+    if (!room || !parts_.me) return {};
+    const std::string me = parts_.me();
+    for (const Participant& p : room->Participants()) {
+        if (p.name == me) return {p.administrator, p.creator, p.moderator};
+    }
+    return {};
+}
+
 bool Rooms::Muted(const std::string& account) const {
     return parts_.contacts && parts_.contacts->IsMuted(account);
 }

@@ -99,6 +99,7 @@ class Rooms : public SessionRooms {
                        std::function<void(const std::string&, const std::string&)> action) override;
     void SetRoomClosed(std::function<void(const std::string&)> closed) override;
     std::vector<std::string> OpenRooms() const override;
+    RoomRoles OwnRoles(const std::string& sessionId) const override;
 
   private:
     CSessionDlg* Create(const std::string& id, const std::string& name);

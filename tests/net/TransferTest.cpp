@@ -322,6 +322,25 @@ TEST_F(TransferTest, UploadGoesOutInChunksOf4096) {
     EXPECT_EQ(joined, content);
 }
 
+TEST_F(TransferTest, PollStoredWithoutAFileFreesThePollSlot) {
+    int stored = 0;
+    SlotHooks h;
+    h.pollStored = [&] { ++stored; };
+    hooks.Register(6, h);
+    const std::string path = dir.file("created");
+    ASSERT_TRUE(WriteFile(path, Pattern(1)));
+    // A schedule-only change: the server stores it and never sends a go-ahead.
+    ASSERT_TRUE(StartUpload(conn, 6, path, {int32_t(1), int32_t(4), int32_t(0)}));
+    EXPECT_FALSE(StartUpload(conn, 6, path, {int32_t(1), int32_t(4), int32_t(0)}));
+    MessageWriter done(upload::kPollStored);
+    DeliverUpload(conn, done);
+    EXPECT_TRUE(SlotFree(conn, 6));
+    EXPECT_EQ(stored, 1);
+    EXPECT_TRUE(listener.responses.empty());
+    EXPECT_TRUE(StartUpload(conn, 6, path, {int32_t(1), int32_t(4), int32_t(0)}))
+        << "the next poll upload is not refused as busy";
+}
+
 TEST_F(TransferTest, RefusedPageUploadFreesTheSlotForTheNext) {
     SlotLog log;
     hooks.Register(2, log.Hooks());

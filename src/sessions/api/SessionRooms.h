@@ -16,6 +16,13 @@ namespace sessions {
 enum class RoomButton { Poll, History };
 enum class RoomMenuItem { RetrieveDocuments, ViewWhiteboard };
 
+// The own account's roles in a room, from its own participant record.
+struct RoomRoles {
+    bool administrator = false;
+    bool creator = false;
+    bool moderator = false;
+};
+
 class SessionRooms {
   public:
     virtual ~SessionRooms() = default;
@@ -34,6 +41,9 @@ class SessionRooms {
     virtual void SetRoomClosed(std::function<void(const std::string& sessionId)> closed) = 0;
     // The ids of the open rooms, in the order they opened.
     virtual std::vector<std::string> OpenRooms() const = 0;
+    // The own account's roles in the open room of that id; none when the
+    // room is not open or the account is not among its participants.
+    virtual RoomRoles OwnRoles(const std::string& sessionId) const = 0;
 };
 
 }  // namespace sessions

@@ -1,0 +1,650 @@
+#include "server/polls/PollsService.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <algorithm>
+
+#include "net/MessageBuffer.h"
+#include "net/Protocol.h"
+#include "polls/model/PollFiles.h"
+#include "polls/model/PollSchedule.h"
+#include "server/core/ClientSession.h"
+#include "server/core/LocalNetwork.h"
+#include "server/core/Router.h"
+#include "server/core/Store.h"
+#include "server/core/TransferEngine.h"
+#include "server/sessions/SessionTable.h"
+#include "server/sessions/SessionsService.h"
+
+namespace localnet {
+
+namespace {
+
+namespace code = net::poll;
+
+const std::vector<std::vector<QString>> kTableSteps = {
+    {
+        "CREATE TABLE polls (network TEXT NOT NULL, session_id TEXT NOT NULL, "
+        "poll_id INTEGER NOT NULL, owner TEXT NOT NULL, status INTEGER NOT NULL, "
+        "version INTEGER NOT NULL, start_time BIGINT NOT NULL, end_time BIGINT NOT NULL, "
+        "votes INTEGER NOT NULL, max_votes INTEGER NOT NULL, others_may_view INTEGER NOT NULL, "
+        "recurring INTEGER NOT NULL, interval_hours INTEGER NOT NULL, "
+        "question_count INTEGER NOT NULL, PRIMARY KEY (network, session_id, poll_id))",
+        "CREATE TABLE poll_voters (network TEXT NOT NULL, session_id TEXT NOT NULL, "
+        "poll_id INTEGER NOT NULL, voter_key TEXT NOT NULL, "
+        "PRIMARY KEY (network, session_id, poll_id, voter_key))",
+    },
+};
+
+QString FromUtf8(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// Seconds since 1970 of six calendar fields in the server's local time.
+std::time_t Calendar(const int32_t f[6], int isdst) {
+    return polls::LocalTimeValue({f[0], f[1], f[2], f[3], f[4], f[5]}, isdst);
+}
+
+// What a poll upload asks for, read from its request.
+struct PollUploadRequest {
+    int32_t mode = 0;  // 0 create, 1 modify
+    int32_t pollId = -1;
+    int32_t fileFollows = 0;
+    int32_t clientClock[7] = {};
+    std::string session;
+    int32_t start[6] = {}, end[6] = {};
+    int32_t maxVotes = 0, othersMayView = 0, recurring = 0, intervalHours = 1, questionCount = 0;
+
+    bool Read(net::MessageReader& f) {
+        if (!f.Int(0, 1, mode) || !f.Int(-1, -1, pollId) || !f.Int(0, 1, fileFollows)) return false;
+        for (int32_t& v : clientClock)
+            if (!f.Int(-1, -1, v)) return false;
+        if (!f.Str(1, 64, session)) return false;
+        for (int32_t& v : start)
+            if (!f.Int(-1, -1, v)) return false;
+        for (int32_t& v : end)
+            if (!f.Int(-1, -1, v)) return false;
+        return f.Int(0, -1, maxVotes) && f.Int(0, 1, othersMayView) && f.Int(0, 1, recurring) &&
+               f.Int(-1, -1, intervalHours) && f.Int(0, -1, questionCount);
+    }
+};
+
+void SendPollResponse(ClientSession& s, int32_t responseCode) {
+    net::MessageWriter w(responseCode);
+    s.Send(w, net::Primary::Poll);
+}
+
+void SendUploadAnswer(ClientSession& s, int32_t answer, const std::string& details = {}) {
+    net::MessageWriter w(answer);
+    if (!details.empty()) w.Str(details);
+    s.Send(w, net::Primary::Upload);
+}
+
+}  // namespace
+
+PollsService::PollsService(LocalNetwork& network)
+    : network_(network), clock_([] { return std::time(nullptr); }) {
+    RegisterHandlers();
+}
+
+QString PollsService::PollFolder(const QString& number, const QString& session) {
+    // Session ids are letters and digits, safe as a folder name.
+    return Store::NetworkFolder(number) + "/polls/" + session;
+}
+
+QString PollsService::PollFile(const QString& number, const QString& session, int32_t id) {
+    return PollFolder(number, session) + "/" + QString::number(id) + ".poll";
+}
+
+QString PollsService::BallotsFile(const QString& number, const QString& session, int32_t id) {
+    return PollFolder(number, session) + "/" + QString::number(id) + ".ballots";
+}
+
+bool PollsService::Open(QString* error) {
+    if (!network_.GetStore().PrepareTables("polls", kTableSteps, error)) return false;
+    polls_.clear();
+    QSqlDatabase db = network_.GetStore().Database();
+    QSqlQuery q(db);
+    if (!q.exec("SELECT network, session_id, poll_id, owner, status, version, start_time, "
+                "end_time, votes, max_votes, others_may_view, recurring, interval_hours, "
+                "question_count FROM polls")) {
+        if (error) *error = "cannot read the polls: " + q.lastError().text();
+        return false;
+    }
+    while (q.next()) {
+        Poll p;
+        p.id = q.value(2).toInt();
+        p.owner = q.value(3).toString();
+        p.status = q.value(4).toInt();
+        p.version = q.value(5).toInt();
+        p.start = q.value(6).toLongLong();
+        p.end = q.value(7).toLongLong();
+        p.votes = q.value(8).toInt();
+        p.maxVotes = q.value(9).toInt();
+        p.othersMayView = q.value(10).toInt();
+        p.recurring = q.value(11).toInt();
+        p.intervalHours = q.value(12).toInt();
+        p.questionCount = q.value(13).toInt();
+        polls_[{q.value(0).toString(), q.value(1).toString()}][p.id] = std::move(p);
+    }
+    QSqlQuery v(db);
+    if (!v.exec("SELECT network, session_id, poll_id, voter_key FROM poll_voters")) {
+        if (error) *error = "cannot read the poll voters: " + v.lastError().text();
+        return false;
+    }
+    while (v.next()) {
+        auto it = polls_.find({v.value(0).toString(), v.value(1).toString()});
+        if (it == polls_.end()) continue;
+        auto poll = it->second.find(v.value(2).toInt());
+        if (poll != it->second.end()) poll->second.voters.insert(v.value(3).toString());
+    }
+    // A poll still in transfer when the server stopped never got its file.
+    std::vector<std::pair<Key, int32_t>> unfinished;
+    for (const auto& [key, polls] : polls_)
+        for (const auto& [id, poll] : polls)
+            if (poll.status == 0 &&
+                !QFile::exists(network_.GetStore().ResolvePath(PollFile(key.number, key.session, id))))
+                unfinished.push_back({key, id});
+    for (const auto& [key, id] : unfinished) Remove(key.number, key.session, id);
+    return true;
+}
+
+SessionsService* PollsService::Sessions() {
+    for (const auto& service : network_.AllServices())
+        if (auto* found = dynamic_cast<SessionsService*>(service.get())) return found;
+    return nullptr;
+}
+
+bool PollsService::SessionExists(const QString& number, const QString& session) {
+    SessionsService* sessions = Sessions();
+    return sessions && sessions->FindById(number, session);
+}
+
+bool PollsService::IsAdministrator(const QString& number, const QString& username) {
+    const Network* n = network_.GetStore().FindNetwork(number);
+    const Account* a = n ? n->FindAccount(username) : nullptr;
+    return a && (a->admin || a->root);
+}
+
+bool PollsService::IsCreator(const QString& number, const QString& session,
+                             const QString& username) {
+    SessionsService* sessions = Sessions();
+    const StoredSession* s = sessions ? sessions->FindById(number, session) : nullptr;
+    return s && s->creator.compare(username, Qt::CaseInsensitive) == 0;
+}
+
+bool PollsService::IsModerator(const QString& number, const QString& session,
+                               const QString& username) {
+    SessionsService* sessions = Sessions();
+    const StoredSession* s = sessions ? sessions->FindById(number, session) : nullptr;
+    return s && s->moderators.contains(username, Qt::CaseInsensitive);
+}
+
+const PollsService::Poll* PollsService::Find(const QString& number, const QString& session,
+                                             int32_t id) const {
+    auto it = polls_.find({number, session});
+    if (it == polls_.end()) return nullptr;
+    auto poll = it->second.find(id);
+    return poll == it->second.end() ? nullptr : &poll->second;
+}
+
+std::vector<const PollsService::Poll*> PollsService::PollsOf(const QString& number,
+                                                            const QString& session) const {
+    std::vector<const Poll*> out;
+    auto it = polls_.find({number, session});
+    if (it == polls_.end()) return out;
+    for (const auto& [id, poll] : it->second) out.push_back(&poll);
+    return out;
+}
+
+QByteArray PollsService::ListText(const QString& number, const QString& session) const {
+    QByteArray text;
+    for (const Poll* p : PollsOf(number, session)) {
+        polls::CPollEntry e;
+        e.pollId = p->id;
+        e.owner = p->owner.toStdString();
+        e.status = p->status;
+        e.version = p->version;
+        e.start = polls::ToPollTime(std::time_t(p->start));
+        e.end = polls::ToPollTime(std::time_t(p->end));
+        e.votes = p->votes;
+        e.maxVotes = p->maxVotes;
+        e.othersMayView = p->othersMayView;
+        e.recurring = p->recurring;
+        e.recurrenceHours = p->intervalHours;
+        e.questionCount = p->questionCount;
+        text += QByteArray::fromStdString(polls::FormatPollListLine(e));
+    }
+    return text;
+}
+
+bool PollsService::Save(const QString& number, const QString& session, const Poll& p) {
+    return network_.GetStore().Write([&](QSqlDatabase& db) {
+        QSqlQuery del(db);
+        del.prepare("DELETE FROM polls WHERE network = ? AND session_id = ? AND poll_id = ?");
+        del.addBindValue(number);
+        del.addBindValue(session);
+        del.addBindValue(p.id);
+        if (!del.exec()) return false;
+        QSqlQuery ins(db);
+        ins.prepare("INSERT INTO polls (network, session_id, poll_id, owner, status, version, "
+                    "start_time, end_time, votes, max_votes, others_may_view, recurring, "
+                    "interval_hours, question_count) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        for (const QVariant& v :
+             {QVariant(number), QVariant(session), QVariant(p.id), QVariant(p.owner),
+              QVariant(p.status), QVariant(p.version), QVariant(p.start), QVariant(p.end),
+              QVariant(p.votes), QVariant(p.maxVotes), QVariant(p.othersMayView),
+              QVariant(p.recurring), QVariant(p.intervalHours), QVariant(p.questionCount)})
+            ins.addBindValue(v);
+        return ins.exec();
+    });
+}
+
+bool PollsService::SaveVoters(const QString& number, const QString& session, const Poll& p) {
+    return network_.GetStore().Write([&](QSqlDatabase& db) {
+        QSqlQuery del(db);
+        del.prepare("DELETE FROM poll_voters WHERE network = ? AND session_id = ? AND poll_id = ?");
+        del.addBindValue(number);
+        del.addBindValue(session);
+        del.addBindValue(p.id);
+        if (!del.exec()) return false;
+        for (const QString& voter : p.voters) {
+            QSqlQuery ins(db);
+            ins.prepare("INSERT INTO poll_voters (network, session_id, poll_id, voter_key) "
+                        "VALUES (?, ?, ?, ?)");
+            ins.addBindValue(number);
+            ins.addBindValue(session);
+            ins.addBindValue(p.id);
+            ins.addBindValue(voter);
+            if (!ins.exec()) return false;
+        }
+        return true;
+    });
+}
+
+bool PollsService::Remove(const QString& number, const QString& session, int32_t id) {
+    const bool ok = network_.GetStore().Write([&](QSqlDatabase& db) {
+        for (const char* table : {"polls", "poll_voters"}) {
+            QSqlQuery del(db);
+            del.prepare(QStringLiteral("DELETE FROM %1 WHERE network = ? AND session_id = ? AND "
+                                       "poll_id = ?")
+                            .arg(QLatin1String(table)));
+            del.addBindValue(number);
+            del.addBindValue(session);
+            del.addBindValue(id);
+            if (!del.exec()) return false;
+        }
+        return true;
+    });
+    if (!ok) return false;
+    const Store& store = network_.GetStore();
+    QFile::remove(store.ResolvePath(PollFile(number, session, id)));
+    QFile::remove(store.ResolvePath(BallotsFile(number, session, id)));
+    auto it = polls_.find({number, session});
+    if (it != polls_.end()) it->second.erase(id);
+    return true;
+}
+
+void PollsService::RegisterHandlers() {
+    Router& router = network_.GetRouter();
+    router.Register(ServerKind::File, net::Primary::Poll, code::kConfirm,
+                    [this](ClientSession& s, const net::bufHeader&, net::MessageReader& f) {
+                        OnConfirm(s, f);
+                    });
+    router.Register(ServerKind::File, net::Primary::Poll, code::kOperate,
+                    [this](ClientSession& s, const net::bufHeader&, net::MessageReader& f) {
+                        OnOperate(s, f);
+                    });
+
+    TransferEngine& transfers = network_.Transfers();
+    transfers.RegisterDownload(code::kPollListDownload, [this](ClientSession& s,
+                                                               net::MessageReader& f) {
+        std::string session;
+        int32_t refresh = 0;
+        if (!f.Str(1, 64, session) || !f.Int(0, 1, refresh)) return DownloadDecision::Refuse();
+        const QString id = FromUtf8(session);
+        if (!SessionExists(s.NetworkNumber(), id)) return DownloadDecision::Refuse();
+        return DownloadDecision::ServeBytes(ListText(s.NetworkNumber(), id));
+    });
+
+    transfers.RegisterUpload(code::kPollUpload, [this](ClientSession& s, int32_t size,
+                                                       net::MessageReader& f) {
+        PollUploadRequest r;
+        const auto refuse = [](int32_t why, const char* details) {
+            return UploadDecision::Refuse(why, details);
+        };
+        if (!r.Read(f)) return refuse(net::upload::kRefusedPollDirectoryFull,
+                                      "The poll request could not be read");
+        const QString number = s.NetworkNumber();
+        const QString session = FromUtf8(r.session);
+        const QString user = s.Username();
+        if (!SessionExists(number, session))
+            return refuse(net::upload::kRefusedPollDirectoryFull, "The session does not exist");
+        if (r.fileFollows && (size < 1 || size > kMaxPollFile))
+            return refuse(net::upload::kRefusedPollTooLarge,
+                          "A poll file may be at most 10,485,760 bytes");
+        if (r.mode == 0 && !r.fileFollows)
+            return refuse(net::upload::kRefusedPollDirectoryFull, "A new poll needs its questions");
+
+        // The schedule moves from the client's clock to ours.
+        std::tm client{};
+        client.tm_year = r.clientClock[0];
+        client.tm_mon = r.clientClock[1];
+        client.tm_mday = r.clientClock[2];
+        client.tm_hour = r.clientClock[3];
+        client.tm_min = r.clientClock[4];
+        client.tm_sec = r.clientClock[5];
+        client.tm_isdst = r.clientClock[6] > 0 ? 1 : 0;
+        const std::time_t clientNow = std::mktime(&client);
+        const std::time_t start = Calendar(r.start, -1), end = Calendar(r.end, -1);
+        if (clientNow == std::time_t(-1) || start == std::time_t(-1) || end == std::time_t(-1))
+            return refuse(net::upload::kRefusedPollDirectoryFull,
+                          "The poll's schedule could not be read");
+        const qint64 offset = qint64(clock_()) - qint64(clientNow);
+
+        Polls& polls = polls_[{number, session}];
+        Poll next;
+        std::optional<Poll> previous;
+        if (r.mode == 0) {
+            if (!IsCreator(number, session, user) && !IsModerator(number, session, user) &&
+                !IsAdministrator(number, user)) {
+                return refuse(net::upload::kRefusedPollDirectoryFull,
+                              "Only the session's creator, a moderator or a network "
+                              "administrator may create polls");
+            }
+            if (int(polls.size()) >= kMaxPollsPerSession)
+                return refuse(net::upload::kRefusedPollDirectoryFull,
+                              "The session already holds 91 polls");
+            int32_t id = 1;
+            while (polls.count(id)) ++id;
+            if (id > kMaxPollId)
+                return refuse(net::upload::kRefusedPollDirectoryFull, "No poll number is free");
+            next.id = id;
+            next.owner = user;
+            next.version = 1;
+        } else {
+            auto it = polls.find(r.pollId);
+            if (it == polls.end())
+                return refuse(net::upload::kRefusedPollDirectoryFull, "The poll does not exist");
+            if (it->second.owner.compare(user, Qt::CaseInsensitive) != 0)
+                return refuse(net::upload::kRefusedPollDirectoryFull,
+                              "Only the poll's owner may modify it");
+            previous = it->second;
+            next = it->second;
+        }
+        next.start = qint64(start) + offset;
+        next.end = qint64(end) + offset;
+        next.maxVotes = r.maxVotes;
+        next.othersMayView = r.othersMayView;
+        next.recurring = r.recurring;
+        next.intervalHours = r.intervalHours;
+
+        if (!r.fileFollows) {
+            // Only the schedule, the limits and the flags change.
+            if (!Save(number, session, next)) {
+                network_.Log("polls: cannot store poll " + QString::number(next.id) + ": " +
+                             network_.GetStore().LastError());
+                return UploadDecision::Ignore();
+            }
+            polls[next.id] = next;
+            SendUploadAnswer(s, net::upload::kPollStored);
+            return UploadDecision::Ignore();
+        }
+
+        // In transfer until the file is complete and the owner confirms.
+        next.status = 0;
+        if (!Save(number, session, next)) return UploadDecision::Ignore();
+        polls[next.id] = next;
+        const int32_t id = next.id;
+        const QString incoming = PollFolder(number, session) + "/" + QString::number(id) + ".incoming";
+        auto decision = UploadDecision::Accept(
+            incoming, [this, number, session, id, next, previous](ClientSession& owner,
+                                                                  bool stored, const QString& path) {
+                const Store& store = network_.GetStore();
+                const auto restore = [&] {
+                    QFile::remove(path);
+                    if (previous) {
+                        polls_[{number, session}][id] = *previous;
+                        Save(number, session, *previous);
+                    } else {
+                        Remove(number, session, id);
+                    }
+                };
+                if (!stored) {
+                    restore();
+                    return;
+                }
+                // The file must be what every reader accepts.
+                auto bytes = polls::ReadWholeFile(path.toStdString(), kMaxPollFile);
+                std::optional<std::vector<polls::CPollQuestion>> questions;
+                if (bytes) {
+                    polls::UnmaskBytes(*bytes);
+                    questions = polls::ReadPollBytes(*bytes);
+                }
+                if (!questions) {
+                    restore();
+                    SendUploadAnswer(owner, net::upload::kRefusedPollTooLarge,
+                                     "The poll file could not be read");
+                    return;
+                }
+                const QString final = store.ResolvePath(PollFile(number, session, id));
+                QFile::remove(final);
+                if (!QFile::rename(path, final)) {
+                    restore();
+                    return;
+                }
+                Poll done = next;
+                done.questionCount = int32_t(questions->size());
+                if (previous) {
+                    // New questions: a new version, and the ballots so far go.
+                    done.version = previous->version + 1;
+                    done.votes = 0;
+                    done.voters.clear();
+                    QFile::remove(store.ResolvePath(BallotsFile(number, session, id)));
+                    SaveVoters(number, session, done);
+                }
+                polls_[{number, session}][id] = done;
+                Save(number, session, done);
+            });
+        decision.extra = id;
+        return decision;
+    });
+}
+
+void PollsService::OnConfirm(ClientSession& s, net::MessageReader& f) {
+    std::string sessionBytes;
+    int32_t id = 0, one = 0;
+    if (!f.Str(1, 64, sessionBytes) || !f.Int(-1, -1, id) || !f.Int(-1, -1, one)) {
+        network_.Log("polls: unreadable confirmation from " + s.Username());
+        return;
+    }
+    const QString number = s.NetworkNumber(), session = FromUtf8(sessionBytes);
+    auto it = polls_.find({number, session});
+    if (it == polls_.end() || !it->second.count(id)) {
+        network_.Log("polls: confirmation of unknown poll " + QString::number(id));
+        return;
+    }
+    Poll& p = it->second[id];
+    if (p.owner.compare(s.Username(), Qt::CaseInsensitive) != 0 || p.status != 0 ||
+        !QFile::exists(network_.GetStore().ResolvePath(PollFile(number, session, id)))) {
+        network_.Log("polls: confirmation of poll " + QString::number(id) + " ignored");
+        return;
+    }
+    Poll next = p;
+    next.status = 1;
+    if (Save(number, session, next)) p = next;
+}
+
+void PollsService::OnOperate(ClientSession& s, net::MessageReader& f) {
+    int32_t operation = 0, count = 0;
+    std::string sessionBytes;
+    if (!f.Int(0, 3, operation) || !f.Str(1, 64, sessionBytes) ||
+        !f.Int(0, kMaxPollsPerSession * 4, count)) {
+        network_.Log("polls: unreadable operation from " + s.Username());
+        return;
+    }
+    const QString number = s.NetworkNumber(), session = FromUtf8(sessionBytes);
+    const QString user = s.Username();
+    const bool overAll = IsCreator(number, session, user) || IsAdministrator(number, user);
+    for (int32_t i = 0; i < count; ++i) {
+        std::string owner;
+        int32_t id = 0;
+        if (!f.Str(1, 64, owner) || !f.Int(-1, -1, id)) break;
+        const Poll* found = Find(number, session, id);
+        if (!found || found->owner.compare(FromUtf8(owner), Qt::CaseInsensitive) != 0) continue;
+        if (!overAll && found->owner.compare(user, Qt::CaseInsensitive) != 0) {
+            network_.Log("polls: " + user + " may not change poll " + QString::number(id));
+            continue;
+        }
+        const Store& store = network_.GetStore();
+        Poll next = *found;
+        switch (operation) {
+            case code::kReset:
+                next.votes = 0;
+                next.voters.clear();
+                if (!Save(number, session, next) || !SaveVoters(number, session, next)) continue;
+                QFile::remove(store.ResolvePath(BallotsFile(number, session, id)));
+                break;
+            case code::kDelete:
+                Remove(number, session, id);
+                continue;
+            case code::kSuspend:
+                next.status = 2;
+                if (!Save(number, session, next)) continue;
+                break;
+            case code::kResume:
+                next.status = 1;
+                if (!Save(number, session, next)) continue;
+                break;
+        }
+        polls_[{number, session}][id] = next;
+    }
+    SendPollResponse(s, code::kListChanged);
+}
+
+bool PollsService::SeedDemo() {
+    SessionsService* sessions = Sessions();
+    if (!sessions) return true;
+    const Store& store = network_.GetStore();
+    for (const auto& network : store.Networks()) {
+        const QString number = network->number;
+        // The demo session created by alice.
+        const StoredSession* team = sessions->FindById(number, "demo01");
+        if (!team || !polls_[{number, team->id}].empty()) continue;
+        const QString session = team->id;
+        const std::time_t now = clock_();
+
+        polls::CPollQuestion lunch;
+        lunch.kind = int32_t(polls::QuestionKind::MultipleChoice);
+        lunch.text = "Where shall we have the team lunch?";
+        lunch.answers = std::array<std::string, 4>{"Noodle bar", "Pizzeria", "Salad place",
+                                                   "Bring our own"};
+        lunch.noCorrectAnswer = 1;
+        polls::CPollQuestion remote;
+        remote.kind = int32_t(polls::QuestionKind::TrueFalse);
+        remote.text = "Should Fridays be remote?";
+        remote.noCorrectAnswer = 1;
+        polls::CPollQuestion hours;
+        hours.kind = int32_t(polls::QuestionKind::Numeric);
+        hours.text = "How many hours a week do you spend in meetings?";
+        hours.minimum = 0;
+        hours.maximum = 60;
+        hours.noCorrectAnswer = 1;
+        polls::CPollQuestion ideas;
+        ideas.kind = int32_t(polls::QuestionKind::Open);
+        ideas.text = "What would make the weekly sync better?";
+        ideas.noCorrectAnswer = 1;
+        polls::CPollQuestion capital;
+        capital.kind = int32_t(polls::QuestionKind::MultipleChoice);
+        capital.text = "Which planet is the largest?";
+        capital.answers = std::array<std::string, 4>{"Mars", "Jupiter", "Venus", "Mercury"};
+        capital.correctChoice = 1;
+
+        const auto ballot = [](const char* voter, std::vector<polls::CPollAnswer> answers) {
+            polls::CBallot b;
+            b.voterName = voter;
+            b.answers = std::move(answers);
+            return b;
+        };
+        const auto choice = [](int32_t c) {
+            polls::CPollAnswer a;
+            a.kind = int32_t(polls::QuestionKind::MultipleChoice);
+            a.choice = c;
+            return a;
+        };
+        const auto yesNo = [](int32_t v) {
+            polls::CPollAnswer a;
+            a.kind = int32_t(polls::QuestionKind::TrueFalse);
+            a.trueFalse = v;
+            return a;
+        };
+        const auto number_ = [](double v) {
+            polls::CPollAnswer a;
+            a.kind = int32_t(polls::QuestionKind::Numeric);
+            a.number = v;
+            return a;
+        };
+        const auto text = [](const char* t) {
+            polls::CPollAnswer a;
+            a.kind = int32_t(polls::QuestionKind::Open);
+            a.text = t;
+            return a;
+        };
+
+        struct Seed {
+            Poll poll;
+            std::vector<polls::CPollQuestion> questions;
+            std::vector<polls::CBallot> ballots;
+        };
+        const qint64 day = 24 * 3600;
+        const qint64 today = qint64(now) - qint64(now) % 3600;
+        std::vector<Seed> seeds;
+        {
+            Seed s;  // in progress, carol has voted
+            s.poll = {1, "alice", 1, 1, today - day, today + 7 * day, 1, 20, 0, 0, 1, 4, {"carol"}};
+            s.questions = {lunch, remote, hours, ideas};
+            s.ballots = {ballot("carol", {choice(0), yesNo(0), number_(6), text("Shorter, please")})};
+            seeds.push_back(std::move(s));
+        }
+        {
+            Seed s;  // finished yesterday, three ballots
+            s.poll = {2, "alice", 1, 1, today - 4 * day, today - day, 3, 10, 1, 0, 1, 1,
+                      {"alice", "bob", "carol"}};
+            s.questions = {capital};
+            s.ballots = {ballot("alice", {choice(1)}), ballot("bob", {choice(1)}),
+                         ballot("carol", {choice(0)})};
+            seeds.push_back(std::move(s));
+        }
+        {
+            Seed s;  // every 24 hours, two hours long
+            s.poll = {3, "alice", 1, 1, today - 2 * day, today - 2 * day + 2 * 3600, 0, 50, 0, 1,
+                      24, 1, {}};
+            s.questions = {remote};
+            seeds.push_back(std::move(s));
+        }
+        {
+            Seed s;  // suspended
+            s.poll = {4, "alice", 2, 1, today - day, today + 3 * day, 0, 20, 0, 0, 1, 1, {}};
+            s.questions = {hours};
+            seeds.push_back(std::move(s));
+        }
+        for (Seed& s : seeds) {
+            std::string file = polls::WritePollBytes(s.questions);
+            polls::MaskBytes(file);
+            if (!store.WriteFile(PollFile(number, session, s.poll.id), QByteArray::fromStdString(file)))
+                return false;
+            if (!s.ballots.empty() &&
+                !store.WriteFile(BallotsFile(number, session, s.poll.id),
+                                 QByteArray::fromStdString(polls::WriteBallotsBytes(s.ballots))))
+                return false;
+            if (!Save(number, session, s.poll) || !SaveVoters(number, session, s.poll))
+                return false;
+            polls_[{number, session}][s.poll.id] = s.poll;
+        }
+    }
+    return true;
+}
+
+}  // namespace localnet

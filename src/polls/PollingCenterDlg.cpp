@@ -1,0 +1,253 @@
+#include "polls/PollingCenterDlg.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QScrollBar>
+
+#include "net/Client.h"
+#include "net/Connection.h"
+#include "net/Protocol.h"
+#include "polls/MsgPoll.h"
+#include "polls/model/PollSchedule.h"
+#include "ui/Dialogs.h"
+#include "ui/ListView.h"
+#include "ui/Skin.h"
+
+namespace polls {
+
+namespace {
+
+constexpr const char* kColumnTitles[] = {"id", "Status", "Start", "End", "Votes", "Recurring",
+                                         "Questions"};
+constexpr int kColumnWidths[] = {90, 70, 140, 140, 70, 130, 70};
+constexpr const char* kButtonTexts[] = {"Reset", "Delete", "Suspend", "Resume",
+                                        "Modify", "Create", "Take Poll", "View Results"};
+// Left to right under the list: what makes polls, then what acts on them.
+constexpr CPollingCenterDlg::Button kButtonOrder[] = {
+    CPollingCenterDlg::kCreate, CPollingCenterDlg::kModify,  CPollingCenterDlg::kTake,
+    CPollingCenterDlg::kViewResults, CPollingCenterDlg::kReset, CPollingCenterDlg::kDelete,
+    CPollingCenterDlg::kSuspend, CPollingCenterDlg::kResume};
+constexpr int kMargin = 14;
+constexpr int kTop = 34;
+constexpr int kButtonWidth = 82;
+constexpr int kButtonHeight = 26;
+
+QString FromUtf8(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+void CloseSlot(net::Connection& connection, int number) {
+    net::TransferSlot& slot = connection.Slot(number);
+    auto lock = slot.Lock();
+    slot.Close();
+}
+
+}  // namespace
+
+void CPollingCenterDlg::RegisterPictures(ui::Skin& skin) {
+    skin.RegisterBackground(QStringLiteral("IDB_POLLINGCENTER"), kClientSize,
+                            QStringLiteral("Polling Center"));
+}
+
+CPollingCenterDlg::CPollingCenterDlg(const ui::Skin& skin, ui::Dialogs& dialogs,
+                                     const net::Timings& timings, net::Client& client,
+                                     QWidget* parent)
+    : CSkinnedDlg(skin, dialogs, timings, parent),
+      client_(client),
+      clock_([] { return std::time(nullptr); }) {
+    setWindowTitle(QStringLiteral("Polling Center"));
+    SetClientSize(kClientSize);
+    SetBackground(QStringLiteral("IDB_POLLINGCENTER"));
+
+    list_ = new QTreeWidget(this);
+    ui::ConfigureListView(*list_);
+    // Several polls may be acted on at once.
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setColumnCount(kColumns);
+    QStringList titles;
+    for (const char* t : kColumnTitles) titles << QString::fromLatin1(t);
+    list_->setHeaderLabels(titles);
+    for (int c = 0; c < kColumns; ++c) list_->setColumnWidth(c, kColumnWidths[c]);
+    list_->setGeometry(kMargin, kTop, kClientSize.width() - 2 * kMargin,
+                       kClientSize.height() - kTop - kButtonHeight - 2 * kMargin);
+    list_->setAccessibleName(QStringLiteral("Polls"));
+    list_->viewport()->installEventFilter(this);
+    list_->installEventFilter(this);
+    connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { Activity(); });
+    connect(list_, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateButtons(); });
+
+    const int y = kClientSize.height() - kMargin - kButtonHeight;
+    int x = kMargin;
+    for (Button b : kButtonOrder) {
+        auto* button = new QPushButton(QString::fromLatin1(kButtonTexts[b]), this);
+        button->setGeometry(x, y, kButtonWidth, kButtonHeight);
+        button->setToolTip(QString::fromLatin1(kButtonTooltips[b]));
+        button->setAutoDefault(false);
+        buttons_[b] = button;
+        // The makers and the changers are two groups.
+        x += kButtonWidth + (b == kViewResults ? 24 : 6);
+    }
+    connect(buttons_[kReset], &QPushButton::clicked, this, [this] { Operate(net::poll::kReset); });
+    connect(buttons_[kSuspend], &QPushButton::clicked, this,
+            [this] { Operate(net::poll::kSuspend); });
+    connect(buttons_[kResume], &QPushButton::clicked, this, [this] { Operate(net::poll::kResume); });
+    connect(buttons_[kDelete], &QPushButton::clicked, this, [this] {
+        if (dialogs_.Message(this, QStringLiteral("Warning"), QString::fromLatin1(kDeleteQuestion),
+                             ui::MsgIcon::Warning, ui::MsgButtons::YesNo) != ui::MsgAnswer::Yes)
+            return;
+        Operate(net::poll::kDelete);
+    });
+    lastActivity_.start();
+    UpdateButtons();
+}
+
+void CPollingCenterDlg::Open(const std::string& sessionId) {
+    sessionId_ = sessionId;
+    automatic_ = false;
+    RequestPollList(client_, sessionId_, 0);
+}
+
+void CPollingCenterDlg::Refresh() {
+    if (sessionId_.empty()) return;
+    automatic_ = false;
+    RequestPollList(client_, sessionId_, 0);
+}
+
+void CPollingCenterDlg::RoomClosed(const std::string& sessionId) {
+    if (isVisible() && sessionId == sessionId_) hide();
+}
+
+void CPollingCenterDlg::PeriodicTick() {
+    if (!isVisible() || sessionId_.empty()) return;
+    if (room_.isOpen && !room_.isOpen(sessionId_)) return;
+    if (lastActivity_.elapsed() < quietMs_) return;
+    if (RequestPollList(client_, sessionId_, 1)) automatic_ = true;
+}
+
+void CPollingCenterDlg::ListArrived() {
+    const auto text = ReadWholeFile(client_.DataPath(kPollListFile), 1u << 26);
+    // A list that cannot be opened changes nothing and shows nothing.
+    if (!text) return;
+    PollListView view = ReadPollListAt(*text, serverClock_, clock_());
+    entries_ = std::move(view.entries);
+    Fill();
+    if (view.failed) {
+        dialogs_.Message(this, QStringLiteral("Error"), QString::fromLatin1(kUnableToReadList),
+                         ui::MsgIcon::Error);
+    }
+    if (automatic_) {
+        automatic_ = false;
+    } else {
+        ShowInFront(shownOnce_ ? ui::ShowPlacement::Keep() : ui::ShowPlacement::Centred());
+        shownOnce_ = true;
+    }
+    UpdateButtons();
+}
+
+void CPollingCenterDlg::Fill() {
+    list_->clear();
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        const CPollEntry& e = entries_[i];
+        auto* item = new QTreeWidgetItem(list_);
+        const std::string* texts[] = {&e.idText,   &e.statusText,     &e.startText,
+                                      &e.endText,  &e.votesText,      &e.recurrenceText,
+                                      &e.questionsText};
+        for (int c = 0; c < kColumns; ++c) item->setText(c, FromUtf8(*texts[c]));
+        item->setData(0, Qt::UserRole, qulonglong(i));
+    }
+}
+
+void CPollingCenterDlg::UpdateButtons() {
+    std::vector<SelectedPoll> selected;
+    for (int row = 0; row < list_->topLevelItemCount(); ++row) {
+        QTreeWidgetItem* item = list_->topLevelItem(row);
+        if (!item->isSelected()) continue;
+        const size_t i = item->data(0, Qt::UserRole).toULongLong();
+        if (i < entries_.size())
+            selected.push_back({&entries_[i], entries_[i].statusText});
+        else
+            selected.push_back({nullptr, {}});
+    }
+    const SessionRoles roles = room_.roles && !sessionId_.empty() ? room_.roles(sessionId_)
+                                                                   : SessionRoles{};
+    const PollButtons b = ComputeButtons(selected, username_, roles);
+    buttons_[kReset]->setEnabled(b.reset);
+    buttons_[kDelete]->setEnabled(b.remove);
+    buttons_[kSuspend]->setEnabled(b.suspend);
+    buttons_[kResume]->setEnabled(b.resume);
+    // Authoring, ballots and results come with their own windows.
+    buttons_[kCreate]->setEnabled(false);
+    buttons_[kModify]->setEnabled(false);
+    buttons_[kTake]->setEnabled(false);
+    buttons_[kViewResults]->setEnabled(false);
+}
+
+void CPollingCenterDlg::Operate(int32_t operation) {
+    std::vector<std::pair<std::string, int32_t>> chosen;
+    for (int row = 0; row < list_->topLevelItemCount(); ++row) {
+        QTreeWidgetItem* item = list_->topLevelItem(row);
+        if (!item->isSelected()) continue;
+        const size_t i = item->data(0, Qt::UserRole).toULongLong();
+        if (i < entries_.size()) chosen.push_back({entries_[i].owner, entries_[i].pollId});
+    }
+    if (chosen.empty() || sessionId_.empty()) return;
+    // The list changes when the server answers.
+    SendPollOperation(client_.FileServer(), operation, sessionId_, chosen);
+}
+
+void CPollingCenterDlg::HandleResponse(int kind, int32_t errorCode) {
+    using Kind = PollResponse::Kind;
+    switch (Kind(kind)) {
+        case Kind::ListChanged:
+            // Nothing to refresh before a session was shown.
+            Refresh();
+            return;
+        case Kind::Unavailable:
+        case Kind::BallotFailed:
+            CloseSlot(client_.FileServer(), net::poll::kPollFileSlot);
+            CloseSlot(client_.FileServer(), net::poll::kBallotSlot);
+            break;
+        case Kind::ResultsRefused:
+        case Kind::ResultsFailed:
+            CloseSlot(client_.FileServer(), net::poll::kResultsSlot);
+            break;
+        case Kind::None:
+            return;
+    }
+    const int code = kind == int(Kind::Unavailable)     ? 3
+                     : kind == int(Kind::BallotFailed)   ? 4
+                     : kind == int(Kind::ResultsRefused) ? 5
+                                                         : 6;
+    const ResponseText text = PollResponseText(code, errorCode);
+    client_.Listener().ShowServerResponse(text.response, text.details);
+}
+
+void CPollingCenterDlg::Reset() {
+    hide();
+    sessionId_.clear();
+    entries_.clear();
+    list_->clear();
+    automatic_ = false;
+    UpdateButtons();
+}
+
+bool CPollingCenterDlg::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+            Activity();
+            break;
+        case QEvent::MouseButtonRelease:
+            // A click or right-click recomputes the buttons.
+            Activity();
+            UpdateButtons();
+            break;
+        default:
+            break;
+    }
+    return CSkinnedDlg::eventFilter(watched, event);
+}
+
+}  // namespace polls
