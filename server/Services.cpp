@@ -2,6 +2,7 @@
 // side is its folder under server/ and its line here.
 
 #include "server/account/AccountInfoService.h"
+#include "server/admin/AdminService.h"
 #include "server/account/AccountService.h"
 #include "server/contacts/ContactsService.h"
 #include "server/core/LocalNetwork.h"
@@ -21,6 +22,7 @@ std::vector<std::unique_ptr<Service>> MakeServices(LocalNetwork& network) {
     services.push_back(std::make_unique<ContactsService>(network));
     services.push_back(std::make_unique<SessionsService>(network));
     services.push_back(std::make_unique<MailboxService>(network));
+    services.push_back(std::make_unique<AdminService>(network));
     return services;
 }
 

@@ -1,0 +1,179 @@
+#include "server/admin/AdminService.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <algorithm>
+
+#include "server/core/ClientSession.h"
+#include "server/core/LocalNetwork.h"
+#include "server/core/Router.h"
+#include "server/core/Store.h"
+
+namespace localnet {
+
+namespace {
+
+// The folder only root may open; the others see it locked.
+constexpr char kSecurityFolder[] = "security";
+
+// What entries may add to answer 16 with room left for the fixed fields.
+constexpr int kEntryBudget = 30000;
+constexpr int kMaxEntryName = 50;
+
+// "Wed Jun 30 21:49:08 1993\n", in English whatever the server's locale.
+QString ClockText(const QDateTime& when) {
+    static const char* const kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const QDate d = when.date();
+    const QTime t = when.time();
+    return QString::asprintf("%s %s %2d %02d:%02d:%02d %d\n", kDays[d.dayOfWeek() - 1],
+                             kMonths[d.month() - 1], d.day(), t.hour(), t.minute(), t.second(),
+                             d.year());
+}
+
+int LevelOf(const Account& account) {
+    if (account.root) return 0;
+    return account.admin ? 1 : 2;
+}
+
+}  // namespace
+
+AdminService::AdminService(LocalNetwork& network) : network_(network) {
+    connect(&network_, &LocalNetwork::LoginChecked, this, &AdminService::OnLoginChecked);
+    connect(&network_, &LocalNetwork::LoggedIn, this, &AdminService::OnLoggedIn);
+    connect(&network_, &LocalNetwork::ConnectionEnded, this, &AdminService::OnEnded);
+
+    network_.GetRouter().Register(
+        ServerKind::Network, net::Primary::Network, net::network::kInformation,
+        [this](ClientSession& s, const net::bufHeader&, net::MessageReader& f) {
+            int32_t unused = 0;
+            std::string number;
+            std::string path;
+            // A path longer than allowed is read to be refused, not dropped.
+            if (!f.Int(-1, -1, unused) || !f.Str(0, 64, number) || !f.Str(0, 4096, path)) {
+                net::MessageWriter w(net::network::kIgnoredResponse);
+                s.Send(w, net::Primary::Network);
+                return;
+            }
+            Answer(s, number, path);
+        });
+}
+
+QString AdminService::LogsFolder(const QString& number) {
+    return Store::NetworkFolder(number) + "/logs";
+}
+
+QString AdminService::DayLogPath(const QString& number, const QDateTime& when) {
+    const QDate d = when.date();
+    return LogsFolder(number) + QString::asprintf("/%04d/%02d/%02d.log", d.year(), d.month(), d.day());
+}
+
+bool AdminService::MayList(int level, const std::string& path) {
+    if (path == "/") return true;
+    if (level >= 2) return false;
+    if (path.empty() || path.size() > static_cast<size_t>(kMaxPathBytes)) return false;
+    if (path.find('\\') != std::string::npos) return false;
+    size_t at = 0;
+    bool first = true;
+    while (at <= path.size()) {
+        size_t end = path.find('/', at);
+        if (end == std::string::npos) end = path.size();
+        const std::string part = path.substr(at, end - at);
+        if (part.empty() || part == "." || part == "..") return false;
+        if (first && part == kSecurityFolder && level != 0) return false;
+        first = false;
+        at = end + 1;
+    }
+    return true;
+}
+
+void AdminService::Answer(ClientSession& s, const std::string& number, const std::string& path) {
+    Store& store = network_.GetStore();
+    Network* net = store.FindNetwork(s.NetworkNumber());
+    const Account* user = net ? net->FindAccount(s.Username()) : nullptr;
+    const auto refuse = [&s] {
+        net::MessageWriter w(net::network::kIgnoredResponse);
+        s.Send(w, net::Primary::Network);
+    };
+    if (!user || QString::fromStdString(number) != net->number) return refuse();
+    const int level = LevelOf(*user);
+    if (!MayList(level, path)) return refuse();
+    const QString folder = store.ResolvePath(
+        LogsFolder(net->number) + (path == "/" ? QString() : "/" + QString::fromStdString(path)));
+    if (folder.isEmpty()) return refuse();
+    const QFileInfo folderInfo(folder);
+    // The top always answers, even before the first log was written.
+    if (path != "/" && (!folderInfo.isDir() || folderInfo.isSymLink())) return refuse();
+
+    QSet<QString> online;
+    for (const ClientSession* other : network_.Sessions()) {
+        if (other->LoggedIn() && other->NetworkNumber() == net->number)
+            online.insert(other->Username().toLower());
+    }
+    net::MessageWriter w(net::network::kInformationResponse);
+    w.Str(net->name.toStdString())
+        .Int(static_cast<int32_t>(std::min<size_t>(net->accounts.size(), 50000)))
+        .Int(static_cast<int32_t>(std::min<qsizetype>(online.size(), 50000)))
+        .Str(ClockText(QDateTime::currentDateTime()).trimmed().toStdString())
+        .Str(path);
+
+    QDir dir(folder);
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot | QDir::NoSymLinks,
+                          QDir::Name | QDir::DirsFirst);
+    int used = 0;
+    for (const QFileInfo& entry : entries) {
+        const std::string name = entry.fileName().toStdString();
+        if (name.empty() || name.size() > static_cast<size_t>(kMaxEntryName)) continue;
+        const bool isDir = entry.isDir();
+        const bool locked = isDir && path == "/" && name == kSecurityFolder && level != 0;
+        const std::string modified = ClockText(entry.lastModified()).toStdString();
+        const int32_t size =
+            isDir ? 0 : static_cast<int32_t>(std::min<qint64>(entry.size(), INT32_MAX));
+        const int cost = 3 * 5 + 2 * 3 + static_cast<int>(name.size() + modified.size());
+        if (used + cost > kEntryBudget) break;
+        used += cost;
+        w.Int(isDir ? 1 : 2).Int(size).Int(locked ? 1 : 0).Str(name).Str(modified);
+    }
+    s.Send(w, net::Primary::Network);
+}
+
+void AdminService::Append(const QString& relative, const QString& line) {
+    const QString full = network_.GetStore().ResolvePath(relative);
+    if (full.isEmpty()) return;
+    QDir().mkpath(QFileInfo(full).path());
+    QFile file(full);
+    if (!file.open(QIODevice::Append | QIODevice::WriteOnly)) return;
+    file.write(line.toUtf8());
+}
+
+void AdminService::Note(const QString& number, const QString& line, bool security) {
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString stamped = now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) + line + "\n";
+    Append(DayLogPath(number, now), stamped);
+    if (security) Append(LogsFolder(number) + "/security/security.log", stamped);
+}
+
+void AdminService::OnLoginChecked(ClientSession* session, const QString& number,
+                                  const QString& username, const QString& /*password*/,
+                                  bool accepted) {
+    if (accepted || !session) return;
+    Note(number, QStringLiteral("failed login: %1 from %2").arg(username, session->PeerText()),
+         true);
+}
+
+void AdminService::OnLoggedIn(ClientSession* session) {
+    if (!session || session->Kind() != ServerKind::Network) return;
+    Note(session->NetworkNumber(),
+         QStringLiteral("login: %1 from %2").arg(session->Username(), session->PeerText()));
+}
+
+void AdminService::OnEnded(ClientSession* session) {
+    if (!session || !session->LoggedIn() || session->Kind() != ServerKind::Network) return;
+    Note(session->NetworkNumber(), QStringLiteral("logout: %1").arg(session->Username()));
+}
+
+}  // namespace localnet
