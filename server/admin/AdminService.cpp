@@ -6,10 +6,12 @@
 #include <QSet>
 #include <algorithm>
 
+#include "admin/AdminRules.h"
 #include "server/core/ClientSession.h"
 #include "server/core/LocalNetwork.h"
 #include "server/core/Router.h"
 #include "server/core/Store.h"
+#include "server/core/TransferEngine.h"
 
 namespace localnet {
 
@@ -60,6 +62,131 @@ AdminService::AdminService(LocalNetwork& network) : network_(network) {
             }
             Answer(s, number, path);
         });
+
+    TransferEngine& transfers = network_.Transfers();
+    // Download 7: a log file of the folder, for administrators; the security
+    // folder for root only.
+    transfers.RegisterDownload(7, [this](ClientSession& s, net::MessageReader& f) {
+        std::string path;
+        std::string name;
+        if (!f.Str(0, 4096, path) || !f.Str(0, 4096, name)) return DownloadDecision::Refuse();
+        Network* net = network_.GetStore().FindNetwork(s.NetworkNumber());
+        const Account* user = net ? net->FindAccount(s.Username()) : nullptr;
+        if (!user) return DownloadDecision::Refuse();
+        const int level = LevelOf(*user);
+        if (!admin::MayAdminister(level) || !MayList(level, path)) return DownloadDecision::Refuse();
+        // A plain name of this folder only.
+        if (name.empty() || name.size() > static_cast<size_t>(kMaxEntryName) || name == "." ||
+            name == ".." || name.find_first_of("/\\") != std::string::npos ||
+            name.find('\0') != std::string::npos)
+            return DownloadDecision::Refuse();
+        const QString relative = LogsFolder(net->number) +
+                                 (path == "/" ? QString() : "/" + QString::fromStdString(path)) +
+                                 "/" + QString::fromStdString(name);
+        const QString full = network_.GetStore().ResolvePath(relative);
+        const QFileInfo info(full);
+        if (full.isEmpty() || !info.isFile() || info.isSymLink()) return DownloadDecision::Refuse();
+        return DownloadDecision::ServeFile(relative);
+    });
+
+    // Upload 4: the action file, the action after the size.
+    transfers.RegisterUpload(4, [this](ClientSession& s, int32_t size, net::MessageReader& f) {
+        int32_t action = -1;
+        if (!f.Int(admin::kPromote, admin::kUndoBan, action))
+            return UploadDecision::Refuse(net::upload::kRefusedInvalidFilename,
+                                          "The action is not known");
+        // This server keeps no way to remove an account yet: said, not skipped silently.
+        if (action == admin::kDelete)
+            return UploadDecision::Refuse(net::upload::kRefusedInvalidFilename,
+                                          "Deleting accounts is not available on this server");
+        if (size > kMaxActionFile)
+            return UploadDecision::Refuse(net::upload::kRefusedFileTooLarge,
+                                          "An account list may be at most 1 MiB");
+        const QString number = s.NetworkNumber();
+        const QString actor = s.Username();
+        const QString path = Store::NetworkFolder(number) + "/admin/incoming/" +
+                             QString::number(s.Id()) + ".listusername";
+        return UploadDecision::Accept(
+            path, [this, number, actor, action](ClientSession&, bool stored, const QString& full) {
+                if (stored) {
+                    QFile file(full);
+                    if (file.open(QIODevice::ReadOnly))
+                        ApplyAction(number, actor, action, file.read(kMaxActionFile));
+                }
+                QFile::remove(full);
+            });
+    });
+}
+
+bool AdminService::Online(const QString& number, const QString& username) const {
+    for (const ClientSession* s : network_.Sessions()) {
+        if (s->LoggedIn() && s->NetworkNumber() == number &&
+            s->Username().compare(username, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+void AdminService::DisconnectAccount(const QString& number, const QString& username) {
+    // A copy: closing a session may change the list.
+    const std::vector<ClientSession*> sessions = network_.Sessions();
+    for (ClientSession* s : sessions) {
+        if (s->LoggedIn() && s->NetworkNumber() == number && !s->Closing() &&
+            s->Username().compare(username, Qt::CaseInsensitive) == 0)
+            s->Refuse(+net::Primary::Control, +net::Secondary::Notification,
+                      net::disconnect::kSilentClose, "Disconnected by an administrator");
+    }
+}
+
+void AdminService::ApplyAction(const QString& number, const QString& actor, int32_t action,
+                               const QByteArray& list) {
+    Store& store = network_.GetStore();
+    Network* net = store.FindNetwork(number);
+    const Account* self = net ? net->FindAccount(actor) : nullptr;
+    if (!self) return;
+    const int own = LevelOf(*self);
+    const QString what = QString::fromLatin1(admin::ActionButtonText(action)).toLower();
+    for (const std::string& name :
+         admin::ActionFileNames(std::string_view(list.constData(), static_cast<size_t>(list.size())))) {
+        const QString target = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+        const Account* account = net->FindAccount(target);
+        admin::AccountState state;
+        if (account) {
+            state.level = LevelOf(*account);
+            state.online = Online(number, account->username);
+            state.banned = account->banned;
+        }
+        const bool self_named = account && account->username.compare(actor, Qt::CaseInsensitive) == 0;
+        bool applied = false;
+        if (account && !self_named && admin::Qualifies(action, own, state)) {
+            const QString username = account->username;
+            switch (action) {
+                case admin::kPromote:
+                    applied = store.UpdateAccount(*net, username, [](Account& a) { a.admin = true; });
+                    break;
+                case admin::kDemote:
+                    applied = store.UpdateAccount(*net, username, [](Account& a) { a.admin = false; });
+                    break;
+                case admin::kDisconnect:
+                    DisconnectAccount(number, username);
+                    applied = true;
+                    break;
+                case admin::kBan:
+                    applied = store.UpdateAccount(*net, username, [](Account& a) { a.banned = true; });
+                    if (applied) DisconnectAccount(number, username);
+                    break;
+                case admin::kUndoBan:
+                    applied = store.UpdateAccount(*net, username, [](Account& a) { a.banned = false; });
+                    break;
+                default:
+                    break;
+            }
+        }
+        Note(number,
+             QStringLiteral("%1 by %2 on %3: %4")
+                 .arg(what, actor, target, applied ? QStringLiteral("applied") : QStringLiteral("skipped")),
+             true);
+    }
 }
 
 QString AdminService::LogsFolder(const QString& number) {

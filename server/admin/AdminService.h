@@ -34,6 +34,9 @@ class AdminService : public QObject, public Service {
     // whether the folder exists.
     static bool MayList(int level, const std::string& path);
 
+    // The largest action file accepted.
+    static constexpr int kMaxActionFile = 1 << 20;
+
     // Appends a line to the network's log of the day, and to the security
     // log when `security` is set.
     void Note(const QString& number, const QString& line, bool security = false);
@@ -45,6 +48,13 @@ class AdminService : public QObject, public Service {
     void OnEnded(ClientSession* session);
     void Answer(ClientSession& session, const std::string& number, const std::string& path);
     void Append(const QString& relative, const QString& line);
+    // Applies an action (0 promote .. 5 undo ban) of `actor` to each listed
+    // account it may act on; the others are skipped. Every one is logged.
+    void ApplyAction(const QString& number, const QString& actor, int32_t action,
+                     const QByteArray& list);
+    // Tells every connection of the account that it ends, and closes them.
+    void DisconnectAccount(const QString& number, const QString& username);
+    bool Online(const QString& number, const QString& username) const;
 
     LocalNetwork& network_;
 };

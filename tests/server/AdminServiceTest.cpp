@@ -185,3 +185,148 @@ TEST_F(AdminServiceTest, LoginsLogoutsAndFailedLoginsAreLogged) {
 
 }  // namespace
 }  // namespace servertest
+
+namespace servertest {
+namespace {
+
+constexpr int32_t kActionCode = 4;
+constexpr int32_t kActionSlot = 14;
+constexpr int32_t kLogCode = 7;
+constexpr int32_t kLogSlot = 12;
+
+class AdminActionTest : public AdminServiceTest {
+  protected:
+    std::unique_ptr<TestClient> FileSignIn(const std::string& user, const std::string& password) {
+        auto c = std::make_unique<TestClient>();
+        EXPECT_TRUE(c->Login(server.FilePort(), "1234567", user, password));
+        return c;
+    }
+
+    // Uploads an action file; returns the code of the answer (go-ahead or refusal).
+    int32_t Upload(TestClient& file, int32_t action, const std::string& text) {
+        net::MessageWriter w(kActionCode);
+        w.Int(static_cast<int32_t>(text.size())).Int(action);
+        EXPECT_TRUE(file.Send(w, Primary::Upload));
+        auto go = file.Receive();
+        if (!go || go->header.nDescPrimary != +Primary::Upload) return -1;
+        if (go->code != net::upload::kGoAhead) return go->code;
+        net::MessageWriter cw(net::upload::kChunk);
+        cw.Int(kActionSlot).Raw(text.data(), static_cast<int>(text.size()));
+        EXPECT_TRUE(file.Send(cw, Primary::Upload, Secondary::Response));
+        return go->code;
+    }
+
+    localnet::Account& Account(const QString& name) {
+        return *server.Network().GetStore().FindNetwork("1234567")->FindAccount(name);
+    }
+
+    // The log file's bytes, or the code of the refusal.
+    std::pair<int32_t, std::string> Download(TestClient& file, const std::string& path,
+                                             const std::string& name) {
+        net::MessageWriter w(kLogCode);
+        w.Str(path).Str(name);
+        EXPECT_TRUE(file.Send(w, Primary::Download));
+        std::string content;
+        int32_t total = -1;
+        for (;;) {
+            auto m = file.Receive();
+            if (!m || m->header.nDescPrimary != +Primary::Download) return {-1, content};
+            auto f = m->Reader();
+            int32_t slot = -1;
+            EXPECT_TRUE(f.Int(0, 24, slot));
+            EXPECT_EQ(slot, kLogSlot);
+            if (m->code != net::download::kStart && m->code != net::download::kData)
+                return {m->code, {}};
+            if (m->code == net::download::kStart) {
+                EXPECT_TRUE(f.Int(0, -1, total));
+            }
+            content.append(reinterpret_cast<const char*>(f.Rest()), size_t(f.RestSize()));
+            if (int32_t(content.size()) >= total) return {net::download::kStart, content};
+        }
+    }
+};
+
+TEST_F(AdminActionTest, RootPromotesAndDemotesWithinItsRank) {
+    auto root = FileSignIn("root", "rootpass");
+    ASSERT_EQ(Upload(*root, 0, "bob\ncarol\nnobody\nroot\n"), net::upload::kGoAhead);
+    ASSERT_TRUE(SpinUntil([&] { return Account("carol").admin; }));
+    EXPECT_TRUE(Account("bob").admin);
+    EXPECT_TRUE(Account("root").root);
+    ASSERT_EQ(Upload(*root, 1, "bob"), net::upload::kGoAhead);
+    ASSERT_TRUE(SpinUntil([&] { return !Account("bob").admin; }));
+    EXPECT_TRUE(Account("carol").admin);
+}
+
+TEST_F(AdminActionTest, AnAdminActsOnRegularAccountsOnlyAndARegularOneOnNothing) {
+    auto admin = FileSignIn("admin", "adminpass");
+    auto alice = FileSignIn("alice", "alicepass");
+    // alice's ban of bob is skipped, and so is admin's ban of root.
+    ASSERT_EQ(Upload(*alice, 4, "bob\n"), net::upload::kGoAhead);
+    ASSERT_EQ(Upload(*admin, 4, "root\ncarol\n"), net::upload::kGoAhead);
+    ASSERT_TRUE(SpinUntil([&] { return Account("carol").banned; }));
+    EXPECT_FALSE(Account("root").banned);
+    EXPECT_FALSE(Account("bob").banned);
+    // The changes are in the store, not in memory only.
+    ASSERT_EQ(Upload(*admin, 5, "carol\n"), net::upload::kGoAhead);
+    ASSERT_TRUE(SpinUntil([&] { return !Account("carol").banned; }));
+    const QString log = [&] {
+        QFile f(Resolve(localnet::AdminService::LogsFolder("1234567") + "/security/security.log"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }();
+    EXPECT_TRUE(log.contains("ban by alice on bob: skipped"));
+    EXPECT_TRUE(log.contains("ban by admin on root: skipped"));
+    EXPECT_TRUE(log.contains("ban by admin on carol: applied"));
+}
+
+TEST_F(AdminActionTest, BanAndDisconnectCloseBothConnectionsOfTheAccount) {
+    auto root = FileSignIn("root", "rootpass");
+    auto bobNetwork = SignIn("bob", "bobpass");
+    auto bobFile = FileSignIn("bob", "bobpass");
+    ASSERT_EQ(Upload(*root, 2, "bob\n"), net::upload::kGoAhead);
+    EXPECT_TRUE(bobNetwork->WaitClosed());
+    EXPECT_TRUE(bobFile->WaitClosed());
+    EXPECT_FALSE(Account("bob").banned);
+
+    auto again = SignIn("bob", "bobpass");
+    ASSERT_EQ(Upload(*root, 4, "bob\n"), net::upload::kGoAhead);
+    EXPECT_TRUE(again->WaitClosed());
+    EXPECT_TRUE(Account("bob").banned);
+    TestClient refused;
+    ASSERT_TRUE(refused.Connect(server.NetworkPort()));
+    ASSERT_TRUE(refused.SendLogin("1234567", "bob", "bobpass"));
+    EXPECT_TRUE(refused.WaitClosed());
+}
+
+TEST_F(AdminActionTest, BadActionsAndOversizedFilesAreRefused) {
+    auto root = FileSignIn("root", "rootpass");
+    EXPECT_NE(Upload(*root, 6, "bob\n"), net::upload::kGoAhead);
+    EXPECT_NE(Upload(*root, 3, "bob\n"), net::upload::kGoAhead);
+    net::MessageWriter w(kActionCode);
+    w.Int(localnet::AdminService::kMaxActionFile + 1).Int(0);
+    ASSERT_TRUE(root->Send(w, Primary::Upload));
+    auto answer = root->Receive();
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->code, net::upload::kRefusedFileTooLarge);
+}
+
+TEST_F(AdminActionTest, LogFilesGoToAdministratorsAndSecurityToRootOnly) {
+    Plant("2009/09", "01.log", "line one\n");
+    Plant("security", "security.log", "secret\n");
+    auto root = FileSignIn("root", "rootpass");
+    auto admin = FileSignIn("admin", "adminpass");
+    auto alice = FileSignIn("alice", "alicepass");
+    EXPECT_EQ(Download(*root, "2009/09", "01.log"),
+              std::make_pair(int32_t{net::download::kStart}, std::string("line one\n")));
+    EXPECT_EQ(Download(*admin, "2009/09", "01.log").first, net::download::kStart);
+    EXPECT_EQ(Download(*root, "security", "security.log").first, net::download::kStart);
+    EXPECT_EQ(Download(*admin, "security", "security.log").first, net::download::kRefused);
+    EXPECT_EQ(Download(*alice, "2009/09", "01.log").first, net::download::kRefused);
+    for (const auto& [path, name] : std::vector<std::pair<std::string, std::string>>{
+             {"2009", "../2009/09/01.log"}, {"2009/09", "02.log"}, {"2009", "09"},
+             {"..", "01.log"}, {"2009/09", ".."}}) {
+        EXPECT_EQ(Download(*root, path, name).first, net::download::kRefused) << path << name;
+    }
+}
+
+}  // namespace
+}  // namespace servertest
