@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
+#include <cstdio>
+#include <iterator>
 
 #include "admin/AdminRules.h"
 #include "server/core/ClientSession.h"
@@ -116,6 +118,105 @@ AdminService::AdminService(LocalNetwork& network) : network_(network) {
                 QFile::remove(full);
             });
     });
+}
+
+bool AdminService::SeedDemo() {
+    struct Seed {
+        const char* username;
+        const char* fullName;
+        const char* password;
+        bool admin;
+        bool banned;
+    };
+    static constexpr Seed kAccounts[] = {
+        {"dave", "Dave Dalton", "davepass", false, true},
+        {"erin", "Erin Ellis", "erinpass", true, false},
+    };
+    Store& store = network_.GetStore();
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const auto& netPtr : store.Networks()) {
+        Network& net = *netPtr;
+        for (const Seed& seed : kAccounts) {
+            if (net.FindAccount(seed.username)) continue;
+            Account a;
+            a.username = seed.username;
+            a.fullName = seed.fullName;
+            a.SetPassword(seed.password);
+            a.admin = seed.admin;
+            a.banned = seed.banned;
+            a.created = now.toSecsSinceEpoch() - 60 * 86400;
+            if (!store.AddAccount(net, a)) return false;
+        }
+    }
+    // The demo logs are pictures of a busy network, not data anyone relies
+    // on: a folder that cannot take them leaves the start going on.
+    for (const auto& netPtr : store.Networks()) {
+        if (!SeedLogs(netPtr->number, now)) {
+            network_.Log("the demo logs of " + netPtr->number + " could not be written");
+            QDir(store.ResolvePath(LogsFolder(netPtr->number)) + ".seeding").removeRecursively();
+        }
+    }
+    return true;
+}
+
+bool AdminService::SeedLogs(const QString& number, const QDateTime& now) {
+    Store& store = network_.GetStore();
+    const QString folder = store.ResolvePath(LogsFolder(number));
+    // Logs already there, demo or real, stay as they are.
+    if (folder.isEmpty() || QFileInfo::exists(folder)) return true;
+    // Written plainly into a side folder that becomes the logs folder at the
+    // end: one rename instead of a synced write per file, and a start that
+    // stopped half way leaves no half of a demo behind.
+    const QString building = folder + ".seeding";
+    QDir(building).removeRecursively();
+    const auto write = [&building](const QString& relative, const QByteArray& bytes) {
+        const QString path = building + "/" + relative;
+        if (!QDir().mkpath(QFileInfo(path).path())) return false;
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    };
+    static const char* const kPeople[] = {"alice", "bob", "carol", "admin", "erin", "root"};
+    constexpr int kPeopleCount = static_cast<int>(std::size(kPeople));
+    // One busy day makes a file of a few hundred kilobytes.
+    constexpr int kBusyDay = 3;
+    constexpr int kBusyRounds = 2600;
+    QByteArray security;
+    char line[160];
+    for (int back = kDemoLogDays; back >= 1; --back) {
+        const QDate date = now.date().addDays(-back);
+        const QDateTime day(date, QTime(8, 0));
+        QByteArray text;
+        const int rounds = back == kBusyDay ? kBusyRounds : 3 + back % 5;
+        text.reserve(rounds * 150);
+        // Plain formatting: the busy day has thousands of lines at every start.
+        const auto stamped = [&](int seconds, const QString& what) {
+            const int s = 8 * 3600 + seconds;
+            const QByteArray utf8 = what.toUtf8();
+            const int n = std::snprintf(line, sizeof line, "%04d-%02d-%02d %02d:%02d:%02d %s\n",
+                                        date.year(), date.month(), date.day(), (s / 3600) % 24,
+                                        (s / 60) % 60, s % 60, utf8.constData());
+            if (n > 0) text.append(line, std::min<int>(n, static_cast<int>(sizeof line) - 1));
+        };
+        for (int i = 0; i < rounds; ++i) {
+            const QString who = QString::fromLatin1(kPeople[(i + back) % kPeopleCount]);
+            const int at = (i * 13) % (15 * 3600);
+            stamped(at, QStringLiteral("login: %1 from 127.0.0.1").arg(who));
+            stamped(at, QStringLiteral("delivery: %1 sent %2 message(s)").arg(who).arg(1 + i % 4));
+            stamped(at + 600, QStringLiteral("logout: %1").arg(who));
+        }
+        if (back % 9 == 0) {
+            const qsizetype from = text.size();
+            stamped(0, QStringLiteral("failed login: dave from 127.0.0.1"));
+            security += text.mid(from);
+        }
+        const QString dayPath = DayLogPath(number, day).mid(LogsFolder(number).size() + 1);
+        if (!write(dayPath, text)) return false;
+    }
+    security += (now.addDays(-kDemoLogDays).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) +
+                 QStringLiteral("ban by root on dave: applied\n"))
+                    .toUtf8();
+    if (!write(QStringLiteral("security/security.log"), security)) return false;
+    return QDir().rename(building, folder);
 }
 
 bool AdminService::Online(const QString& number, const QString& username) const {

@@ -24,6 +24,11 @@ class AdminService : public QObject, public Service {
 
     explicit AdminService(LocalNetwork& network);
 
+    // Adds dave (banned, never logged in) and erin (admin) to every network,
+    // and 45 days of logs where a network has none yet.
+    bool SeedDemo() override;
+    static constexpr int kDemoLogDays = 45;
+
     // The logs folder of a network, relative to the data folder.
     static QString LogsFolder(const QString& number);
     // The day's log file of a network, relative to the data folder.
@@ -47,6 +52,7 @@ class AdminService : public QObject, public Service {
     void OnLoggedIn(ClientSession* session);
     void OnEnded(ClientSession* session);
     void Answer(ClientSession& session, const std::string& number, const std::string& path);
+    bool SeedLogs(const QString& number, const QDateTime& now);
     void Append(const QString& relative, const QString& line);
     // Applies an action (0 promote .. 5 undo ban) of `actor` to each listed
     // account it may act on; the others are skipped. Every one is logged.

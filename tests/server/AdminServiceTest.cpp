@@ -330,3 +330,49 @@ TEST_F(AdminActionTest, LogFilesGoToAdministratorsAndSecurityToRootOnly) {
 
 }  // namespace
 }  // namespace servertest
+
+namespace servertest {
+namespace {
+
+TEST_F(AdminServiceTest, TheDemoHasDaveBannedErinAdminAndWeeksOfLogs) {
+    localnet::Network* net = server.Network().GetStore().FindNetwork("1234567");
+    ASSERT_NE(net->FindAccount("dave"), nullptr);
+    EXPECT_TRUE(net->FindAccount("dave")->banned);
+    EXPECT_EQ(net->FindAccount("dave")->lastLogin, -1);
+    ASSERT_NE(net->FindAccount("erin"), nullptr);
+    EXPECT_TRUE(net->FindAccount("erin")->admin);
+    ASSERT_NE(server.Network().GetStore().FindNetwork("7654321")->FindAccount("erin"), nullptr);
+
+    TestClient dave;
+    ASSERT_TRUE(dave.Connect(server.NetworkPort()));
+    ASSERT_TRUE(dave.SendLogin("1234567", "dave", "davepass"));
+    EXPECT_TRUE(dave.WaitClosed());
+
+    auto erin = SignIn("erin", "erinpass");
+    net::NetworkInformation top;
+    ASSERT_EQ(Ask(*erin, "/", &top), net::network::kInformationResponse);
+    int years = 0;
+    for (const auto& e : top.entries) years += e.kind == 1 && e.name != "security";
+    ASSERT_GE(years, 1);
+    ASSERT_NE(Find(top, "security"), nullptr);
+    // Two month folders at least over the years, and one day of a few hundred KB.
+    int months = 0;
+    int32_t largest = 0;
+    for (const auto& year : top.entries) {
+        if (year.name == "security") continue;
+        net::NetworkInformation inYear;
+        ASSERT_EQ(Ask(*erin, year.name, &inYear), net::network::kInformationResponse);
+        for (const auto& month : inYear.entries) {
+            ++months;
+            net::NetworkInformation days;
+            ASSERT_EQ(Ask(*erin, year.name + "/" + month.name, &days),
+                      net::network::kInformationResponse);
+            for (const auto& day : days.entries) largest = std::max(largest, day.size);
+        }
+    }
+    EXPECT_GE(months, 2);
+    EXPECT_GT(largest, 200 * 1024);
+}
+
+}  // namespace
+}  // namespace servertest
