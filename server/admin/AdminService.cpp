@@ -326,7 +326,9 @@ void AdminService::Answer(ClientSession& s, const std::string& number, const std
         net::MessageWriter w(net::network::kIgnoredResponse);
         s.Send(w, net::Primary::Network);
     };
-    if (!user || QString::fromStdString(number) != net->number) return refuse();
+    // The number as the user typed it may carry its dot.
+    if (!user || Store::NormalizeNumber(QString::fromStdString(number)) != net->number)
+        return refuse();
     const int level = LevelOf(*user);
     if (!MayList(level, path)) return refuse();
     const QString folder = store.ResolvePath(

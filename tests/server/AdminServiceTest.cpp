@@ -141,6 +141,8 @@ TEST_F(AdminServiceTest, PathsOutsideTheLogsAndUnknownFoldersAreRefused) {
           "2009/09/01", std::string(201, 'a')}) {
         EXPECT_EQ(Ask(*root, path), net::network::kIgnoredResponse) << path;
     }
+    // The number with its dot is the same network.
+    EXPECT_EQ(Ask(*root, "/", nullptr, "123.4567"), net::network::kInformationResponse);
     // Another network's logs are not the user's.
     EXPECT_EQ(Ask(*root, "/", nullptr, "7654321"), net::network::kIgnoredResponse);
     // Still answering after all of that.
