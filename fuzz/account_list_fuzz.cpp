@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "admin/AdminRules.h"
+#include "admin/api/AdminRules.h"
 #include "contacts/api/AccountList.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <iterator>
 
-#include "admin/AdminRules.h"
+#include "admin/api/AdminRules.h"
 #include "server/core/ClientSession.h"
 #include "server/core/LocalNetwork.h"
 #include "server/core/Router.h"
@@ -49,6 +49,14 @@ AdminService::AdminService(LocalNetwork& network) : network_(network) {
     connect(&network_, &LocalNetwork::LoginChecked, this, &AdminService::OnLoginChecked);
     connect(&network_, &LocalNetwork::LoggedIn, this, &AdminService::OnLoggedIn);
     connect(&network_, &LocalNetwork::ConnectionEnded, this, &AdminService::OnEnded);
+    connect(&network_, &LocalNetwork::AccountCreated, this,
+            [this](const QString& number, const QString& username) {
+                Note(number, QStringLiteral("creation: %1").arg(username));
+            });
+    connect(&network_, &LocalNetwork::MailDelivered, this,
+            [this](const QString& number, const QString& sender, int count) {
+                Note(number, QStringLiteral("delivery: %1 to %2 recipient(s)").arg(sender).arg(count));
+            });
 
     network_.GetRouter().Register(
         ServerKind::Network, net::Primary::Network, net::network::kInformation,
@@ -77,6 +85,7 @@ AdminService::AdminService(LocalNetwork& network) : network_(network) {
         if (!user) return DownloadDecision::Refuse();
         const int level = LevelOf(*user);
         if (!admin::MayAdminister(level) || !MayList(level, path)) return DownloadDecision::Refuse();
+        EnsureDemoLogs(net->number);
         // A plain name of this folder only.
         if (name.empty() || name.size() > static_cast<size_t>(kMaxEntryName) || name == "." ||
             name == ".." || name.find_first_of("/\\") != std::string::npos ||
@@ -97,10 +106,6 @@ AdminService::AdminService(LocalNetwork& network) : network_(network) {
         if (!f.Int(admin::kPromote, admin::kUndoBan, action))
             return UploadDecision::Refuse(net::upload::kRefusedInvalidFilename,
                                           "The action is not known");
-        // This server keeps no way to remove an account yet: said, not skipped silently.
-        if (action == admin::kDelete)
-            return UploadDecision::Refuse(net::upload::kRefusedInvalidFilename,
-                                          "Deleting accounts is not available on this server");
         if (size > kMaxActionFile)
             return UploadDecision::Refuse(net::upload::kRefusedFileTooLarge,
                                           "An account list may be at most 1 MiB");
@@ -148,32 +153,46 @@ bool AdminService::SeedDemo() {
             if (!store.AddAccount(net, a)) return false;
         }
     }
-    // The demo logs are pictures of a busy network, not data anyone relies
-    // on: a folder that cannot take them leaves the start going on.
-    for (const auto& netPtr : store.Networks()) {
-        if (!SeedLogs(netPtr->number, now)) {
-            network_.Log("the demo logs of " + netPtr->number + " could not be written");
-            QDir(store.ResolvePath(LogsFolder(netPtr->number)) + ".seeding").removeRecursively();
-        }
-    }
+    // The demo's weeks of logs are written when someone first looks at the
+    // logs, not at every start: most starts (and every test) never do.
+    demoLogs_ = true;
     return true;
+}
+
+void AdminService::EnsureDemoLogs(const QString& number) {
+    if (!demoLogs_ || demoLogsDone_.contains(number)) return;
+    demoLogsDone_.insert(number);
+    Store& store = network_.GetStore();
+    const QString marker = store.ResolvePath(Store::NetworkFolder(number) + "/admin/demo-logs");
+    // Once per data folder: a restart never writes them again.
+    if (marker.isEmpty() || QFileInfo::exists(marker)) return;
+    // The demo logs are pictures of a busy network, not data anyone relies
+    // on: a folder that cannot take them leaves the request answered.
+    if (!SeedLogs(number, QDateTime::currentDateTime()) || !store.WriteFile(
+            Store::NetworkFolder(number) + "/admin/demo-logs", QByteArray("written\n")))
+        network_.Log("the demo logs of " + number + " could not be written");
 }
 
 bool AdminService::SeedLogs(const QString& number, const QDateTime& now) {
     Store& store = network_.GetStore();
     const QString folder = store.ResolvePath(LogsFolder(number));
-    // Logs already there, demo or real, stay as they are.
-    if (folder.isEmpty() || QFileInfo::exists(folder)) return true;
-    // Written plainly into a side folder that becomes the logs folder at the
-    // end: one rename instead of a synced write per file, and a start that
-    // stopped half way leaves no half of a demo behind.
-    const QString building = folder + ".seeding";
-    QDir(building).removeRecursively();
-    const auto write = [&building](const QString& relative, const QByteArray& bytes) {
-        const QString path = building + "/" + relative;
+    if (folder.isEmpty()) return false;
+    // Each file is written under a side name and renamed: a start that
+    // stopped half way leaves no half of a file behind. Days the network
+    // logged itself stay as they are.
+    const auto write = [&folder](const QString& relative, const QByteArray& bytes) {
+        const QString path = folder + "/" + relative;
         if (!QDir().mkpath(QFileInfo(path).path())) return false;
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+        const QString side = path + ".seeding";
+        QFile file(side);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(bytes) != bytes.size()) {
+            QFile::remove(side);
+            return false;
+        }
+        file.close();
+        QFile::remove(path);
+        return QFile::rename(side, path);
     };
     static const char* const kPeople[] = {"alice", "bob", "carol", "admin", "erin", "root"};
     constexpr int kPeopleCount = static_cast<int>(std::size(kPeople));
@@ -185,38 +204,44 @@ bool AdminService::SeedLogs(const QString& number, const QDateTime& now) {
     for (int back = kDemoLogDays; back >= 1; --back) {
         const QDate date = now.date().addDays(-back);
         const QDateTime day(date, QTime(8, 0));
+        const QString dayPath = DayLogPath(number, day).mid(LogsFolder(number).size() + 1);
+        const bool exists = QFileInfo::exists(folder + "/" + dayPath);
         QByteArray text;
         const int rounds = back == kBusyDay ? kBusyRounds : 3 + back % 5;
-        text.reserve(rounds * 150);
-        // Plain formatting: the busy day has thousands of lines at every start.
-        const auto stamped = [&](int seconds, const QString& what) {
+        if (!exists) text.reserve(rounds * 150);
+        // Plain formatting: the busy day has thousands of lines.
+        const auto stamped = [&](int seconds, const char* what, const char* who, int count) {
             const int s = 8 * 3600 + seconds;
-            const QByteArray utf8 = what.toUtf8();
+            char words[64];
+            std::snprintf(words, sizeof words, what, who, count);
             const int n = std::snprintf(line, sizeof line, "%04d-%02d-%02d %02d:%02d:%02d %s\n",
                                         date.year(), date.month(), date.day(), (s / 3600) % 24,
-                                        (s / 60) % 60, s % 60, utf8.constData());
+                                        (s / 60) % 60, s % 60, words);
             if (n > 0) text.append(line, std::min<int>(n, static_cast<int>(sizeof line) - 1));
         };
-        for (int i = 0; i < rounds; ++i) {
-            const QString who = QString::fromLatin1(kPeople[(i + back) % kPeopleCount]);
-            const int at = (i * 13) % (15 * 3600);
-            stamped(at, QStringLiteral("login: %1 from 127.0.0.1").arg(who));
-            stamped(at, QStringLiteral("delivery: %1 sent %2 message(s)").arg(who).arg(1 + i % 4));
-            stamped(at + 600, QStringLiteral("logout: %1").arg(who));
+        if (!exists) {
+            for (int i = 0; i < rounds; ++i) {
+                const char* who = kPeople[(i + back) % kPeopleCount];
+                const int at = (i * 13) % (15 * 3600);
+                stamped(at, "login: %s from 127.0.0.1", who, 0);
+                stamped(at, "delivery: %s to %i recipient(s)", who, 1 + i % 4);
+                stamped(at + 600, "logout: %s", who, 0);
+            }
         }
         if (back % 9 == 0) {
             const qsizetype from = text.size();
-            stamped(0, QStringLiteral("failed login: dave from 127.0.0.1"));
+            stamped(0, "failed login: %s from 127.0.0.1", "dave", 0);
             security += text.mid(from);
         }
-        const QString dayPath = DayLogPath(number, day).mid(LogsFolder(number).size() + 1);
-        if (!write(dayPath, text)) return false;
+        if (!exists && !write(dayPath, text)) return false;
     }
-    security += (now.addDays(-kDemoLogDays).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) +
-                 QStringLiteral("ban by root on dave: applied\n"))
-                    .toUtf8();
-    if (!write(QStringLiteral("security/security.log"), security)) return false;
-    return QDir().rename(building, folder);
+    security.prepend((now.addDays(-kDemoLogDays).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) +
+                      QStringLiteral("ban by root on dave: applied\n"))
+                         .toUtf8());
+    // What the network logged itself comes after the demo's older lines.
+    QFile current(folder + "/security/security.log");
+    if (current.open(QIODevice::ReadOnly)) security += current.readAll();
+    return write(QStringLiteral("security/security.log"), security);
 }
 
 bool AdminService::Online(const QString& number, const QString& username) const {
@@ -235,7 +260,8 @@ void AdminService::DisconnectAccount(const QString& number, const QString& usern
         if (s->LoggedIn() && s->NetworkNumber() == number && !s->Closing() &&
             s->Username().compare(username, Qt::CaseInsensitive) == 0)
             s->Refuse(+net::Primary::Control, +net::Secondary::Notification,
-                      net::disconnect::kSilentClose, "Disconnected by an administrator");
+                      net::disconnect::kSilentClose, "Disconnected by an administrator",
+                      /*now=*/true);
     }
 }
 
@@ -271,6 +297,12 @@ void AdminService::ApplyAction(const QString& number, const QString& actor, int3
                 case admin::kDisconnect:
                     DisconnectAccount(number, username);
                     applied = true;
+                    break;
+                case admin::kDelete:
+                    // Its connections end first, so nothing runs for an account that is gone.
+                    DisconnectAccount(number, username);
+                    applied = store.RemoveAccount(*net, username);
+                    if (applied) emit network_.AccountRemoved(number, username);
                     break;
                 case admin::kBan:
                     applied = store.UpdateAccount(*net, username, [](Account& a) { a.banned = true; });
@@ -331,6 +363,7 @@ void AdminService::Answer(ClientSession& s, const std::string& number, const std
         return refuse();
     const int level = LevelOf(*user);
     if (!MayList(level, path)) return refuse();
+    EnsureDemoLogs(net->number);
     const QString folder = store.ResolvePath(
         LogsFolder(net->number) + (path == "/" ? QString() : "/" + QString::fromStdString(path)));
     if (folder.isEmpty()) return refuse();

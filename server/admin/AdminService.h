@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <string>
 
@@ -24,8 +25,8 @@ class AdminService : public QObject, public Service {
 
     explicit AdminService(LocalNetwork& network);
 
-    // Adds dave (banned, never logged in) and erin (admin) to every network,
-    // and 45 days of logs where a network has none yet.
+    // Adds dave (banned, never logged in) and erin (admin) to every network;
+    // 45 days of logs follow when a network's logs are first looked at.
     bool SeedDemo() override;
     static constexpr int kDemoLogDays = 45;
 
@@ -53,6 +54,8 @@ class AdminService : public QObject, public Service {
     void OnEnded(ClientSession* session);
     void Answer(ClientSession& session, const std::string& number, const std::string& path);
     bool SeedLogs(const QString& number, const QDateTime& now);
+    // Writes the demo's logs of the network once, if the demo was seeded.
+    void EnsureDemoLogs(const QString& number);
     void Append(const QString& relative, const QString& line);
     // Applies an action (0 promote .. 5 undo ban) of `actor` to each listed
     // account it may act on; the others are skipped. Every one is logged.
@@ -63,6 +66,8 @@ class AdminService : public QObject, public Service {
     bool Online(const QString& number, const QString& username) const;
 
     LocalNetwork& network_;
+    bool demoLogs_ = false;
+    QSet<QString> demoLogsDone_;
 };
 
 }  // namespace localnet

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "admin/AdminRules.h"
+#include "admin/api/AdminRules.h"
 #include "contacts/api/AccountList.h"
 
 namespace admin {

@@ -302,7 +302,6 @@ TEST_F(AdminActionTest, BanAndDisconnectCloseBothConnectionsOfTheAccount) {
 TEST_F(AdminActionTest, BadActionsAndOversizedFilesAreRefused) {
     auto root = FileSignIn("root", "rootpass");
     EXPECT_NE(Upload(*root, 6, "bob\n"), net::upload::kGoAhead);
-    EXPECT_NE(Upload(*root, 3, "bob\n"), net::upload::kGoAhead);
     net::MessageWriter w(kActionCode);
     w.Int(localnet::AdminService::kMaxActionFile + 1).Int(0);
     ASSERT_TRUE(root->Send(w, Primary::Upload));
@@ -374,6 +373,136 @@ TEST_F(AdminServiceTest, TheDemoHasDaveBannedErinAdminAndWeeksOfLogs) {
     }
     EXPECT_GE(months, 2);
     EXPECT_GT(largest, 200 * 1024);
+}
+
+}  // namespace
+}  // namespace servertest
+
+#include "server/account/AccountService.h"
+#include "server/mailbox/MailboxService.h"
+
+namespace servertest {
+namespace {
+
+template <class T>
+T* ServiceOf(localnet::LocalNetwork& network) {
+    for (const auto& s : network.AllServices())
+        if (auto* found = dynamic_cast<T*>(s.get())) return found;
+    return nullptr;
+}
+
+QString ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+TEST_F(AdminActionTest, AnAdminsDeleteSkipsRootAndRemovesBobWithHisMailbox) {
+    auto* mailbox = ServiceOf<localnet::MailboxService>(server.Network());
+    ASSERT_NE(mailbox, nullptr);
+    localnet::MailboxService::Delivery d;
+    d.number = "1234567";
+    d.sender = "alice";
+    d.recipients = {"bob"};
+    d.subject = "hello";
+    d.body = "hi";
+    ASSERT_TRUE(mailbox->Deliver(d));
+    ASSERT_NE(mailbox->MailboxOf("1234567", "bob"), nullptr);
+
+    auto admin = FileSignIn("admin", "adminpass");
+    auto bob = SignIn("bob", "bobpass");
+    ASSERT_EQ(Upload(*admin, 3, "root\nbob\n"), net::upload::kGoAhead);
+    EXPECT_TRUE(bob->WaitClosed());
+    localnet::Network* net = server.Network().GetStore().FindNetwork("1234567");
+    ASSERT_TRUE(SpinUntil([&] { return net->FindAccount("bob") == nullptr; }));
+    EXPECT_NE(net->FindAccount("root"), nullptr);
+    EXPECT_EQ(mailbox->MailboxOf("1234567", "bob"), nullptr);
+    // What alice sent stays hers.
+    EXPECT_NE(mailbox->MailboxOf("1234567", "alice"), nullptr);
+
+    const QString security =
+        ReadAll(Resolve(localnet::AdminService::LogsFolder("1234567") + "/security/security.log"));
+    EXPECT_TRUE(security.contains("delete by admin on root: skipped"));
+    EXPECT_TRUE(security.contains("delete by admin on bob: applied"));
+    const QString day =
+        ReadAll(Resolve(localnet::AdminService::DayLogPath("1234567", QDateTime::currentDateTime())));
+    EXPECT_TRUE(day.contains("delivery: alice to 1 recipient(s)"));
+
+    // Gone from the database too: a restart does not bring him back.
+    server.Network().Stop();
+    localnet::Store reread(server.Network().GetStore().DataDir());
+    QString error;
+    ASSERT_TRUE(reread.Load(&error)) << error.toStdString();
+    EXPECT_EQ(reread.FindNetwork("1234567")->FindAccount("bob"), nullptr);
+    EXPECT_NE(reread.FindNetwork("1234567")->FindAccount("root"), nullptr);
+}
+
+TEST_F(AdminActionTest, AListAskedRightAfterADisconnectShowsTheAccountOffline) {
+    auto root = FileSignIn("root", "rootpass");
+    auto bob = SignIn("bob", "bobpass");
+    ASSERT_EQ(Upload(*root, 2, "bob\n"), net::upload::kGoAhead);
+    // The client asks for the list as soon as its last chunk is out.
+    net::MessageWriter w(8);
+    w.Int(0);
+    ASSERT_TRUE(root->Send(w, Primary::Download));
+    std::string list;
+    int32_t total = -1;
+    while (total < 0 || static_cast<int32_t>(list.size()) < total) {
+        auto m = root->Receive();
+        ASSERT_TRUE(m);
+        if (m->header.nDescPrimary != +Primary::Download) continue;
+        auto f = m->Reader();
+        int32_t slot = -1;
+        ASSERT_TRUE(f.Int(0, 24, slot));
+        ASSERT_EQ(slot, 13);
+        if (m->code == net::download::kStart) {
+            ASSERT_TRUE(f.Int(0, -1, total));
+        }
+        list.append(reinterpret_cast<const char*>(f.Rest()), size_t(f.RestSize()));
+    }
+    const size_t at = list.find("\nbob;") != std::string::npos ? list.find("\nbob;") + 1
+                                                                 : list.find("bob;");
+    ASSERT_NE(at, std::string::npos);
+    const std::string line = list.substr(at, list.find('\n', at) - at);
+    // username; full name; created; last login; online; ...
+    size_t field = at;
+    for (int i = 0; i < 4; ++i) field = list.find(';', field) + 1;
+    while (list[field] == ' ') ++field;
+    EXPECT_EQ(list[field], '0') << line;
+    EXPECT_TRUE(bob->WaitClosed());
+}
+
+TEST_F(AdminServiceTest, CreationsAreLoggedAndTheDemoLogsWaitForTheFirstLook) {
+    // Nothing of the demo's weeks is written by the start itself.
+    const QString logs = Resolve(localnet::AdminService::LogsFolder("1234567"));
+    const QString lastMonth = Resolve(localnet::AdminService::DayLogPath(
+        "1234567", QDateTime::currentDateTime().addDays(-40)));
+    EXPECT_FALSE(QFileInfo::exists(lastMonth));
+
+    auto* accounts = ServiceOf<localnet::AccountService>(server.Network());
+    ASSERT_NE(accounts, nullptr);
+    localnet::AccountRequest request;
+    request.number = "1234567";
+    request.fullName = "Gus Green";
+    request.username = "gus";
+    request.password = "guspass";
+    request.identity = "0123456789abcdef0123456789abcdef";
+    request.creationCode = "none";
+    ASSERT_EQ(accounts->Create(request), net::account::kCreated);
+    EXPECT_TRUE(ReadAll(Resolve(localnet::AdminService::DayLogPath(
+                            "1234567", QDateTime::currentDateTime())))
+                    .contains("creation: gus"));
+
+    auto root = SignIn("root", "rootpass");
+    net::NetworkInformation top;
+    ASSERT_EQ(Ask(*root, "/", &top), net::network::kInformationResponse);
+    EXPECT_TRUE(QFileInfo::exists(lastMonth));
+    // The network's own lines of today stay, after the demo's.
+    const QString security = ReadAll(logs + "/security/security.log");
+    EXPECT_TRUE(security.startsWith(
+        QDateTime::currentDateTime().addDays(-localnet::AdminService::kDemoLogDays).toString("yyyy-MM-dd")));
+    EXPECT_TRUE(ReadAll(Resolve(localnet::AdminService::DayLogPath(
+                            "1234567", QDateTime::currentDateTime())))
+                    .contains("creation: gus"));
 }
 
 }  // namespace
