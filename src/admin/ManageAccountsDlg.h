@@ -24,7 +24,7 @@ class CManageAccountsDlg : public ui::CSkinnedDlg {
 
   public:
     static constexpr QSize kClientSize{705, 372};
-    static constexpr QRect kListRect{20, 48, 665, 262};
+    static constexpr QRect kListRect{18, 48, 669, 262};
 
     struct Actions {
         // The signed-in user's level (0 root, 1 admin, 2 regular).

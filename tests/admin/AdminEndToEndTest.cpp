@@ -160,6 +160,11 @@ TEST_F(AdminEndToEnd, AliceSeesTheTopButMayNeitherOpenLogsNorManageAccounts) {
     info.ManageButton()->click();
     EXPECT_EQ(alice->dialogs.Last().text, "You must be an administrator in order to manage accounts");
     EXPECT_FALSE(Accounts(*alice).isVisible());
+
+    // A drop hides the window with every other window of the signed-in state.
+    server.Stop();
+    ASSERT_TRUE(SpinUntil([&] { return alice->state->LoginWindow().isVisible(); }));
+    EXPECT_FALSE(info.isVisible());
 }
 
 }  // namespace
