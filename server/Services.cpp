@@ -5,6 +5,7 @@
 #include "server/admin/AdminService.h"
 #include "server/account/AccountService.h"
 #include "server/contacts/ContactsService.h"
+#include "server/contacts/InstantMessageService.h"
 #include "server/core/LocalNetwork.h"
 #include "server/directory/DirectoryService.h"
 #include "server/login/LoginService.h"
@@ -22,6 +23,7 @@ std::vector<std::unique_ptr<Service>> MakeServices(LocalNetwork& network) {
     services.push_back(std::make_unique<ContactsService>(network));
     services.push_back(std::make_unique<SessionsService>(network));
     services.push_back(std::make_unique<MailboxService>(network));
+    services.push_back(std::make_unique<InstantMessageService>(network));
     services.push_back(std::make_unique<AdminService>(network));
     return services;
 }

@@ -1,14 +1,21 @@
 #include "contacts/ContactsModule.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QRandomGenerator>
+#include <QTime>
 #include <QMenu>
 
 #include "contacts/AddContactDlg.h"
+#include "contacts/Conversations.h"
 #include "contacts/FindContactDlg.h"
+#include "contacts/InvitePromptDlg.h"
 #include "contacts/ListContacts.h"
 #include "net/Client.h"
 #include "net/Transfers.h"
 #include "shell/ModuleContext.h"
+#include "sessions/api/SessionDirectory.h"
+#include "shell/Settings.h"
 #include "ui/Dialogs.h"
 #include "ui/Skin.h"
 #include "ui/TextConvert.h"
@@ -119,6 +126,49 @@ void ContactsModule::Register(shell::ModuleContext& ctx) {
     ctx.RegisterSlot(kAccountListSlot, std::move(hooks));
 
     ctx.Publish<ContactsApi>(*this);
+
+    shell::Settings& settings = ctx.Settings();
+    settings_ = &settings;
+    shell::MainWindowServices& mainWindow = ctx.MainWindow();
+    Conversations::Parts parts{ctx.Skin(), ctx.Dialogs(), ctx.Timings(), ctx.WindowParent()};
+    parts.send = [this](std::unique_ptr<net::MessageBuffer> m) {
+        return client_->NetworkServer().Send(std::move(m));
+    };
+    parts.settings = [&settings]() -> const shell::SettingsValues& { return settings.Values(); };
+    parts.me = [this] { return client_->Username(); };
+    parts.contacts = this;
+    parts.alert = [this, &mainWindow] {
+        if (mainWindow_) QApplication::alert(mainWindow_, 0);
+        mainWindow.StartTrayBlink();
+    };
+    parts.inForeground = [](const QWidget* w) { return QApplication::activeWindow() == w; };
+    parts.randomOffset = [] { return QRandomGenerator::global()->bounded(-40, 40); };
+    parts.now = [] { return QTime::currentTime(); };
+    parts.hideOnDrop = [&ctx](QWidget* w) { ctx.HideOnDrop(w); };
+    conversations_ = std::make_unique<Conversations>(std::move(parts));
+    SetContactAction(ContactAction::SendIm,
+                     [this](const std::string& username) { conversations_->Open(username, true); });
+    SetRecipientOfflineHandler([this](net::MessageReader& fields, net::LogLine& log) {
+        conversations_->RecipientOffline(fields, log);
+    });
+    SetIncomingMessageHandler([this](net::MessageReader& fields, net::LogLine& log) {
+        conversations_->Incoming(fields, log);
+    });
+    invite_ = std::make_unique<CInvitePromptDlg>(
+        ctx.Skin(), ctx.Dialogs(), ctx.Timings(),
+        [&ctx](const std::string& id, const std::string& password) {
+            // Without the session directory there is nothing to join with.
+            if (auto* directory = ctx.Find<sessions::SessionDirectory>())
+                directory->SendJoinSession(id, password);
+        },
+        ctx.WindowParent());
+    ctx.HideOnDrop(invite_.get());
+}
+
+void ContactsModule::ShowInvitation(const std::string& inviter, const std::string& sessionName,
+                                    const std::string& sessionId, bool hasPassword,
+                                    const std::string& password) {
+    if (invite_) invite_->Fill(inviter, sessionName, sessionId, hasPassword, password);
 }
 
 void ContactsModule::LoggedIn() {
@@ -129,6 +179,7 @@ void ContactsModule::LoggedIn() {
         MutedUsersChanged();
     }
     lastAccount_ = account;
+    if (conversations_) conversations_->LoggedIn(account);
     // Nothing of an earlier login shows until this login's list arrives.
     book_.Clear();
     Redraw();

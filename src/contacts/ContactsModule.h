@@ -32,11 +32,14 @@ class Skin;
 
 namespace shell {
 class MainWindowServices;
-}
+class Settings;
+}  // namespace shell
 
 namespace contacts {
 
 class CAddContactDlg;
+class Conversations;
+class CInvitePromptDlg;
 class CFindContactDlg;
 class CListContacts;
 
@@ -72,6 +75,11 @@ class ContactsModule final : public shell::Module, public ContactsApi, public Ms
     QMenu* Menu() const;
     QAction* MenuItem(Command command) const;
     const ContactBook& Book() const { return book_; }
+    // The conversation windows (null until registered).
+    Conversations* Ims() const { return conversations_.get(); }
+    CInvitePromptDlg* InvitePrompt() const { return invite_.get(); }
+    // The settings the conversations take their format and alerts from.
+    shell::Settings* SettingsInUse() const { return settings_; }
 
     // Prepares the contact menu for a row; false without such a row.
     bool PrepareMenu(int row);
@@ -99,6 +107,9 @@ class ContactsModule final : public shell::Module, public ContactsApi, public Ms
     void SetAccountListForManagement(std::function<void(const std::string&)> done) override;
     void SetRecipientOfflineHandler(MessageHook hook) override;
     void SetIncomingMessageHandler(MessageHook hook) override;
+    void ShowInvitation(const std::string& inviter, const std::string& sessionName,
+                        const std::string& sessionId, bool hasPassword,
+                        const std::string& password) override;
 
     // --- MsgContactListener ---
     void ContactListArrived(std::vector<Contact> contacts) override;
@@ -117,6 +128,7 @@ class ContactsModule final : public shell::Module, public ContactsApi, public Ms
 
     net::Client* client_ = nullptr;
     ui::Dialogs* dialogs_ = nullptr;
+    shell::Settings* settings_ = nullptr;
     QWidget* mainWindow_ = nullptr;
 
     ContactBook book_;
@@ -129,6 +141,8 @@ class ContactsModule final : public shell::Module, public ContactsApi, public Ms
     std::vector<QMetaObject::Connection> connections_;
     std::unique_ptr<CAddContactDlg> add_;
     std::unique_ptr<CFindContactDlg> find_;
+    std::unique_ptr<Conversations> conversations_;
+    std::unique_ptr<CInvitePromptDlg> invite_;
 
     std::function<void(const std::string&)> sendIm_;
     std::function<void(const std::string&)> retrieveDocuments_;

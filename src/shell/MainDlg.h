@@ -84,7 +84,7 @@ class CzorvicDlg : public ui::CSkinnedDlg, public MainWindowServices {
     void SetStatusWithoutSending(int32_t status);
 
     // Timer 5: blink the tray icon while the window is hidden in the tray.
-    void StartTrayBlink();
+    void StartTrayBlink() override;
 
     // Timer 4's work, also callable directly: every registered refresh, in
     // order, while both connections are logged in.

@@ -54,6 +54,8 @@ class MainWindowServices {
     // "MAIL" otherwise; the window keeps the matching unread flag.
     virtual void SetMailUnread(bool unread) = 0;
     virtual bool MailUnread() const = 0;
+    // Blinks the tray icon until the main window comes to the front.
+    virtual void StartTrayBlink() = 0;
 };
 
 }  // namespace shell

@@ -245,8 +245,9 @@ TEST_F(ContactsFamily, MenuDeleteAndMuting) {
     QApplication::sendEvent(list.viewport(), &key);
     ASSERT_TRUE(module->Menu()->isVisible());
     EXPECT_EQ(module->MenuItem(ContactsModule::kMuteToggle)->text(), "Mute");
-    // Filled in by the conversation, documents and whiteboard modules.
-    EXPECT_FALSE(module->MenuItem(ContactsModule::kSendIm)->isEnabled());
+    // The conversations are this module's own; documents and whiteboard are
+    // filled in by their modules.
+    EXPECT_TRUE(module->MenuItem(ContactsModule::kSendIm)->isEnabled());
     EXPECT_FALSE(module->MenuItem(ContactsModule::kRetrieveDocuments)->isEnabled());
     EXPECT_FALSE(module->MenuItem(ContactsModule::kViewWhiteboard)->isEnabled());
     int mutedChanges = 0;

@@ -69,6 +69,13 @@ class ContactsApi {
     using MessageHook = std::function<void(net::MessageReader& fields, net::LogLine& log)>;
     virtual void SetRecipientOfflineHandler(MessageHook hook) = 0;
     virtual void SetIncomingMessageHandler(MessageHook hook) = 0;
+
+    // Fills the invitation prompt and shows it: the inviter, the session's
+    // name and 6-character id, and its password when the invitation carried
+    // one. Accepting joins through the session directory.
+    virtual void ShowInvitation(const std::string& inviter, const std::string& sessionName,
+                                const std::string& sessionId, bool hasPassword,
+                                const std::string& password) = 0;
 };
 
 }  // namespace contacts

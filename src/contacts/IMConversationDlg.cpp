@@ -1,0 +1,199 @@
+#include "contacts/IMConversationDlg.h"
+
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
+
+#include "ui/Dialogs.h"
+
+namespace contacts {
+
+namespace {
+
+const QRect kConversationRect(20, 20, 347, 118);
+const QRect kInputRect(20, 142, 281, 56);
+const QRect kSendRect(305, 142, 62, 56);
+
+MessageFormat Arial(bool bold, int grey) {
+    return {0, grey, grey, grey, bold, false, false};
+}
+
+}  // namespace
+
+std::vector<std::pair<int, int>> FindLinks(const QString& text) {
+    static const QRegularExpression kLink(
+        QStringLiteral(R"((?:https?://|ftp://|mailto:|www\.)[^\s<>"]+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    std::vector<std::pair<int, int>> out;
+    auto it = kLink.globalMatch(text);
+    while (it.hasNext()) {
+        const auto m = it.next();
+        // A link starts at a word's beginning ("xwww.a" is no link).
+        const qsizetype start = m.capturedStart();
+        if (start > 0 && text[start - 1].isLetterOrNumber()) continue;
+        if (!LinkTarget(m.captured())) continue;
+        out.emplace_back(static_cast<int>(start), static_cast<int>(m.capturedLength()));
+    }
+    return out;
+}
+
+// --- CIMInputEdit ---
+
+CIMInputEdit::CIMInputEdit(QWidget* parent) : QTextEdit(parent) {
+    setAcceptRichText(true);
+    connect(document(), &QTextDocument::contentsChange, this,
+            [this](int position, int, int added) { Limit(position, added); });
+}
+
+void CIMInputEdit::Limit(int position, int added) {
+    if (limiting_) return;
+    const int over = static_cast<int>(toPlainText().size()) - kMaxInputCharacters;
+    if (over <= 0 || added <= 0) return;
+    // Whatever was just added beyond the limit goes again.
+    limiting_ = true;
+    QTextCursor c(document());
+    const int cut = std::min(over, added);
+    c.setPosition(position + added - cut);
+    c.setPosition(position + added, QTextCursor::KeepAnchor);
+    c.removeSelectedText();
+    limiting_ = false;
+}
+
+void CIMInputEdit::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !(event->modifiers() & Qt::ShiftModifier)) {
+        emit sendRequested();
+        return;
+    }
+    QTextEdit::keyPressEvent(event);
+}
+
+bool CIMInputEdit::canInsertFromMimeData(const QMimeData* source) const {
+    return source->hasText();
+}
+
+void CIMInputEdit::insertFromMimeData(const QMimeData* source) {
+    if (source->hasText()) insertPlainText(source->text());
+}
+
+// --- CIMConversationDlg ---
+
+CIMConversationDlg::CIMConversationDlg(const std::string& username, const ui::Skin& skin,
+                                       ui::Dialogs& dialogs, const net::Timings& timings,
+                                       QWidget* parent)
+    : CSkinnedDlg(skin, dialogs, timings, parent), username_(username) {
+    SetFrame(QStringLiteral("IDB_IMCONVERSATION"));
+    setWindowTitle(QStringLiteral("IM Conversation - [%1]").arg(QString::fromUtf8(username.c_str())));
+
+    conversation_ = new QTextBrowser(this);
+    conversation_->setGeometry(kConversationRect);
+    conversation_->setOpenLinks(false);
+    conversation_->setOpenExternalLinks(false);
+    // Nothing the user can undo here; an undo history would only grow.
+    conversation_->setUndoRedoEnabled(false);
+    conversation_->setAccessibleName(QStringLiteral("Conversation"));
+    conversation_->setFocusPolicy(Qt::ClickFocus);
+    connect(conversation_, &QTextBrowser::anchorClicked, this,
+            [this](const QUrl& url) { OpenLink(url.toString()); });
+
+    input_ = new CIMInputEdit(this);
+    input_->setGeometry(kInputRect);
+    input_->setAccessibleName(QStringLiteral("Message"));
+
+    sendButton_ = new QPushButton(QStringLiteral("Send"), this);
+    sendButton_->setGeometry(kSendRect);
+    sendButton_->setDefault(true);
+    sendButton_->setAutoDefault(true);
+
+    const auto send = [this] {
+        if (send_) send_(input_->toPlainText());
+    };
+    connect(sendButton_, &QPushButton::clicked, this, send);
+    connect(input_, &CIMInputEdit::sendRequested, this, send);
+}
+
+void CIMConversationDlg::Append(const QString& text, const QTextCharFormat& format) {
+    // A visible document is laid out and painted again after every edit,
+    // which costs more the longer the conversation is. What arrives within
+    // one frame goes in as one edit: at the next turn of the event loop, or
+    // when a frame has passed since the last edit.
+    pending_.push_back({text, format});
+    if (flushQueued_) return;
+    flushQueued_ = true;
+    const qint64 since = lastFlush_.isValid() ? lastFlush_.elapsed() : kFlushFrameMs;
+    QTimer::singleShot(since >= kFlushFrameMs ? 0 : int(kFlushFrameMs - since), this,
+                       [this] { Flush(); });
+}
+
+void CIMConversationDlg::Flush() {
+    // A queued flush finding nothing (read or cleared since) does nothing.
+    flushQueued_ = false;
+    if (pending_.empty()) return;
+    QTextCursor c(conversation_->document());
+    c.movePosition(QTextCursor::End);
+    c.beginEditBlock();
+    for (const Part& part : pending_) {
+        // Link ranges get an anchor; everything is inserted as plain text.
+        const QString& text = part.text;
+        int at = 0;
+        for (const auto& [start, length] : FindLinks(text)) {
+            c.insertText(text.mid(at, start - at), part.format);
+            QTextCharFormat link = part.format;
+            link.setAnchor(true);
+            // Underlined so that a link is told from text in any style.
+            link.setFontUnderline(true);
+            link.setAnchorHref(text.mid(start, length));
+            c.insertText(text.mid(start, length), link);
+            at = start + length;
+        }
+        c.insertText(text.mid(at), part.format);
+    }
+    c.endEditBlock();
+    pending_.clear();
+    lastFlush_.start();
+    QScrollBar* bar = conversation_->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+void CIMConversationDlg::AppendMessage(const QString& sender, const QString& text,
+                                       const MessageFormat& format, const Display& display) {
+    if (display.timestamp)
+        Append(TimeStampText(display.hour, display.minute), CharFormatFor(Arial(true, 128), display.size));
+    Append(sender + QStringLiteral(": "), CharFormatFor(Arial(true, 0), display.size));
+    // The document keeps one kind of line break; "\r\n" is one break.
+    QString body = text;
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    Append(body + QLatin1Char('\n'), CharFormatFor(format, display.size));
+}
+
+void CIMConversationDlg::AppendLine(const QString& text, const QTextCharFormat& format) {
+    QString body = text;
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    Append(body, format);
+}
+
+void CIMConversationDlg::Clear() {
+    pending_.clear();
+    conversation_->clear();
+    input_->clear();
+}
+
+void CIMConversationDlg::OpenLink(const QString& linkText) {
+    if (const auto target = LinkTarget(linkText)) dialogs_.OpenUrl(QUrl(*target));
+}
+
+void CIMConversationDlg::OnShownInFront() {
+    input_->setFocus();
+}
+
+void CIMConversationDlg::reject() {
+    // Closing hides; the text stays for the next message.
+    hide();
+}
+
+}  // namespace contacts

@@ -1,0 +1,110 @@
+#pragma once
+
+// One conversation with another user: the conversation text (read only, with
+// links that open in the browser), an input field of at most 600 characters,
+// and "Send". The window is made once per username and kept for the run;
+// closing it hides it and keeps its text.
+
+#include <QElapsedTimer>
+#include <QTextBrowser>
+#include <QTextEdit>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "contacts/InstantMessage.h"
+#include "ui/SkinnedDlg.h"
+
+class QPushButton;
+
+namespace contacts {
+
+// The input field: rich text, at most 600 characters however they come in;
+// pasted text comes in plain. Enter sends, Shift+Enter breaks the line.
+class CIMInputEdit : public QTextEdit {
+    Q_OBJECT
+  public:
+    explicit CIMInputEdit(QWidget* parent = nullptr);
+
+  signals:
+    void sendRequested();
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+
+  private:
+    void Limit(int position, int added);
+    bool limiting_ = false;
+};
+
+class CIMConversationDlg : public ui::CSkinnedDlg {
+    Q_OBJECT
+  public:
+    // How a message is shown: the stamp (when on) from the given local time,
+    // every part at `size` pixels.
+    struct Display {
+        bool timestamp = true;
+        int hour = 0;
+        int minute = 0;
+        int32_t size = 12;
+    };
+
+    CIMConversationDlg(const std::string& username, const ui::Skin& skin, ui::Dialogs& dialogs,
+                       const net::Timings& timings, QWidget* parent = nullptr);
+
+    const std::string& Username() const { return username_; }
+
+    // Appends a message: stamp, "N: " and the text in its format, then a
+    // line break. The text is never read as markup.
+    void AppendMessage(const QString& sender, const QString& text, const MessageFormat& format,
+                       const Display& display);
+    // Appends a plain line in a given format (the offline notice).
+    void AppendLine(const QString& text, const QTextCharFormat& format);
+    // Empties the conversation and the input (another account logged in).
+    void Clear();
+
+    // Called with the input's text when "Send" or Enter is pressed.
+    void SetSend(std::function<void(const QString& text)> send) { send_ = std::move(send); }
+    // Opens a link's text; only the program's schemes get through.
+    void OpenLink(const QString& linkText);
+
+    // The conversation, with every message appended so far in it.
+    QTextBrowser* Conversation() {
+        Flush();
+        return conversation_;
+    }
+    CIMInputEdit* Input() const { return input_; }
+    QPushButton* SendButton() const { return sendButton_; }
+
+  protected:
+    void OnShownInFront() override;
+    void reject() override;
+
+  private:
+    void Append(const QString& text, const QTextCharFormat& format);
+    // Puts the parts appended since the last turn of the event loop into
+    // the document as one edit and scrolls to the end.
+    void Flush();
+
+    std::string username_;
+    QTextBrowser* conversation_ = nullptr;
+    CIMInputEdit* input_ = nullptr;
+    QPushButton* sendButton_ = nullptr;
+    std::function<void(const QString&)> send_;
+    struct Part {
+        QString text;
+        QTextCharFormat format;
+    };
+    static constexpr qint64 kFlushFrameMs = 16;
+    std::vector<Part> pending_;
+    bool flushQueued_ = false;
+    QElapsedTimer lastFlush_;
+};
+
+// The link texts in `text`: [start, length) ranges of the schemes the
+// program detects.
+std::vector<std::pair<int, int>> FindLinks(const QString& text);
+
+}  // namespace contacts
