@@ -3,6 +3,7 @@
 
 #include "server/account/AccountInfoService.h"
 #include "server/account/AccountService.h"
+#include "server/admin/AdminService.h"
 #include "server/contacts/ContactsService.h"
 #include "server/contacts/InstantMessageService.h"
 #include "server/core/LocalNetwork.h"
@@ -25,6 +26,7 @@ std::vector<std::unique_ptr<Service>> MakeServices(LocalNetwork& network) {
     services.push_back(std::make_unique<MailboxService>(network));
     services.push_back(std::make_unique<InstantMessageService>(network));
     services.push_back(std::make_unique<PollsService>(network));
+    services.push_back(std::make_unique<AdminService>(network));
     return services;
 }
 

@@ -90,6 +90,7 @@ int32_t AccountService::Create(const AccountRequest& request) {
     account.created = QDateTime::currentSecsSinceEpoch();
     account.identity = identity;
     if (!store.AddAccount(*network, std::move(account))) return kCreateFailed;
+    emit network_.AccountCreated(network->number, username);
     return kCreated;
 }
 

@@ -85,7 +85,7 @@ qint64 ClientSession::PendingOutput() const {
 }
 
 void ClientSession::Refuse(int32_t primary, int32_t secondary, int32_t reason,
-                           std::string_view text) {
+                           std::string_view text, bool now) {
     // The client accepts 1..512 bytes of text.
     std::string_view shown = text.substr(0, 512);
     if (shown.empty()) shown = "Refused";
@@ -96,6 +96,7 @@ void ClientSession::Refuse(int32_t primary, int32_t secondary, int32_t reason,
                    .arg(peer_)
                    .arg(reason)
                    .arg(QString::fromUtf8(shown.data(), static_cast<int>(shown.size()))));
+    if (now) socket_->flush();
     CloseAfterFlush();
 }
 

@@ -46,8 +46,12 @@ class ClientSession : public QObject {
     qint64 PendingOutput() const;
 
     // Sends the disconnect notification (answering a message of the given
-    // descriptors) and closes once it is out.
-    void Refuse(int32_t primary, int32_t secondary, int32_t reason, std::string_view text);
+    // descriptors) and closes once it is out. `now`: hands the notification
+    // to the system at once, so that a connection that takes it all ends
+    // before this returns (its ConnectionEnded already said) and what is
+    // answered next no longer counts it.
+    void Refuse(int32_t primary, int32_t secondary, int32_t reason, std::string_view text,
+                bool now = false);
     // Closes after everything queued has been written.
     void CloseAfterFlush();
     // Drops the connection at once.

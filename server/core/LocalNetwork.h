@@ -103,6 +103,12 @@ class LocalNetwork : public QObject {
     // logged in with) or refused as wrong. Emitted by the login service.
     void LoginChecked(ClientSession* session, const QString& number, const QString& username,
                       const QString& password, bool accepted);
+    // An account was created (by the account service) or removed (by an
+    // administrator); services keep or drop their own state of it.
+    void AccountCreated(const QString& number, const QString& username);
+    void AccountRemoved(const QString& number, const QString& username);
+    // A message went out to `count` recipients (emitted by the mailbox service).
+    void MailDelivered(const QString& number, const QString& sender, int count);
 
   private:
     bool Listen(std::unique_ptr<Listener>& listener, quint16 port, ServerKind kind, QString* error);

@@ -758,6 +758,26 @@ bool Store::UpdateAccount(Network& network, const QString& username,
     return true;
 }
 
+bool Store::RemoveAccount(Network& network, const QString& username) {
+    Account* current = network.FindAccount(username);
+    if (!current) return false;
+    Transaction t(Database());
+    if (!Begun(t)) {
+        Note("cannot remove account " + current->username + ": " + lastError_);
+        return false;
+    }
+    QSqlQuery q(Database());
+    q.prepare("DELETE FROM accounts WHERE network = ? AND username_key = ?");
+    q.addBindValue(Text(network.number));
+    q.addBindValue(Text(UsernameKey(current->username)));
+    if (!Exec(q) || q.numRowsAffected() != 1 || !Commit(t)) {
+        Note("cannot remove account " + current->username + ": " + lastError_);
+        return false;
+    }
+    network.accounts.erase(network.accounts.begin() + (current - network.accounts.data()));
+    return true;
+}
+
 bool Store::UpdateNetwork(Network& network, const std::function<void(Network&)>& change) {
     Network changed;
     changed.number = network.number;

@@ -107,6 +107,10 @@ class Store {
     // the new username is taken, or the write fails.
     bool UpdateAccount(Network& network, const QString& username,
                        const std::function<void(Account&)>& change);
+    // Removes the account; false (nothing changed) when it is unknown or the
+    // write fails. Services drop their own state of it on
+    // LocalNetwork::AccountRemoved.
+    bool RemoveAccount(Network& network, const QString& username);
     // The same for a network's own fields and banned identities (its number
     // and accounts are not changed this way).
     bool UpdateNetwork(Network& network, const std::function<void(Network&)>& change);

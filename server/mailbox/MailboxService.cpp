@@ -158,6 +158,28 @@ const MailboxService::Folder* MailboxService::Box::Find(int root, const QString&
 
 MailboxService::MailboxService(LocalNetwork& network) : network_(network) {
     RegisterHandlers();
+    QObject::connect(&network_, &LocalNetwork::AccountRemoved, &network_,
+                     [this](const QString& number, const QString& username) {
+                         RemoveMailbox(number, username);
+                     });
+}
+
+bool MailboxService::RemoveMailbox(const QString& number, const QString& owner) {
+    // The folders and entries go; what the account sent stays with those who
+    // received it. A later account of the same name starts with a new box.
+    const QString key = owner.toLower();
+    const bool ok = network_.GetStore().Write([&](QSqlDatabase& db) {
+        for (const char* table : {"mailbox_folders", "mailbox_entries"}) {
+            QSqlQuery clear(db);
+            clear.prepare(QString("DELETE FROM %1 WHERE network = ? AND owner = ?").arg(table));
+            clear.addBindValue(number);
+            clear.addBindValue(key);
+            if (!Exec(clear)) return false;
+        }
+        return true;
+    });
+    if (ok) nets_[number].boxes.erase(key);
+    return ok;
 }
 
 QString MailboxService::BodyPath(const QString& number, const QString& sender, int32_t n) {
@@ -457,6 +479,7 @@ bool MailboxService::Deliver(const Delivery& d, int32_t* numberOut, QString* err
     }
     if (numberOut) *numberOut = n;
     PushNewMail(number, told);
+    emit network_.MailDelivered(number, from, static_cast<int>(told.size()));
     return true;
 }
 

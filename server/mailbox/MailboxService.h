@@ -109,6 +109,9 @@ class MailboxService : public Service {
     // Applies an operation file; false when it could not be read or stored.
     bool ApplyOperation(const QString& number, const QString& owner, const QByteArray& file);
 
+    // Drops the account's mailbox (its folders and entries).
+    bool RemoveMailbox(const QString& number, const QString& owner);
+
     // The two lists as the client downloads them; false for an unknown folder.
     QByteArray FolderList(const QString& number, const QString& owner);
     bool MessageList(const QString& number, const QString& owner, int32_t root,

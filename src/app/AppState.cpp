@@ -1,6 +1,7 @@
 #include "app/AppState.h"
 
 #include "account/api/AccountResponses.h"
+#include "admin/api/NetworkInformationView.h"
 #include "app/Modules.h"
 #include "shell/MainDlg.h"
 #include "signin/AuthenticatingDlg.h"
@@ -190,9 +191,10 @@ void AppState::ShowServerResponse(const std::string& response, const std::string
     serverResponse_->ShowServerResponse(FromUtf8(response), FromUtf8(details));
 }
 
-void AppState::NetworkInformationReceived(const net::NetworkInformation& /*info*/) {
-    // Shown by the network information window, which comes with the
-    // administration module; until then the answer has nowhere to go.
+void AppState::NetworkInformationReceived(const net::NetworkInformation& info) {
+    // Shown by the administration module's window, when the module is there.
+    if (auto* view = services_.Find<admin::NetworkInformationView>())
+        view->NetworkInformationReceived(info);
 }
 
 }  // namespace app

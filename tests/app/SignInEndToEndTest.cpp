@@ -265,8 +265,8 @@ TEST_F(SignIn, CreatedAccountLogsInWithoutAnyFailureOnTheWay) {
     Login().CreateAccountButton()->click();
     auto& form = h->state->CreateAccountWindow();
     ASSERT_TRUE(SpinUntil([&] { return form.isVisible(); }));
-    form.FullNameField()->setText("Erin Roe");
-    form.UsernameField()->setText("erin");
+    form.FullNameField()->setText("Fiona Roe");
+    form.UsernameField()->setText("fiona");
     form.PasswordField()->setText("erin-pass");
     form.PasswordAgainField()->setText("erin-pass");
     form.CodeField()->setText("welcome");

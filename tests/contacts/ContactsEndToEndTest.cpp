@@ -165,7 +165,8 @@ TEST_F(ContactsEndToEnd, AddingRemovingAndFinding) {
         if (r.online) online.push_back(r.username);
     }
     EXPECT_EQ(names, (std::vector<std::string>{"Administrator", "Alice Archer", "Bob Baker",
-                                               "Carol Cooper", "Dora Diaz", "Root"}));
+                                               "Carol Cooper", "Dave Dalton", "Dora Diaz",
+                                               "Erin Ellis", "Root"}));
     EXPECT_EQ(online, (std::vector<std::string>{"alice", "bob"}));
     EXPECT_EQ(find.List()->header()->sortIndicatorSection(), kColumnFullName);
     EXPECT_EQ(find.windowTitle(), "Find a Contact");

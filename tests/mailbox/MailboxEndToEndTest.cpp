@@ -198,13 +198,13 @@ TEST_F(MailboxEndToEnd, AliceWorksInHerMailboxAndBobsMailGetsThrough) {
 TEST_F(MailboxEndToEnd, ALoginAsAnotherAccountStartsWithNoneOfThePreviousMail) {
     MailButton(*alice)->click();
     ASSERT_TRUE(SpinUntil([&] { return w->isVisible() && w->List()->model()->rowCount() == 3; }));
-    // Alice goes; dave, a new account with no mail, logs in on the same program.
+    // Alice goes; fred, a new account with no mail, logs in on the same program.
     ASSERT_TRUE(network.Network().GetStore().AddAccount(
         *network.Network().GetStore().FindNetwork("1234567"), [] {
             localnet::Account a;
-            a.username = "dave";
-            a.fullName = "Dave Doe";
-            a.SetPassword("davepass");
+            a.username = "fred";
+            a.fullName = "Fred Doe";
+            a.SetPassword("fredpass");
             return a;
         }()));
     for (localnet::ClientSession* s : network.Network().Sessions()) {
@@ -213,7 +213,7 @@ TEST_F(MailboxEndToEnd, ALoginAsAnotherAccountStartsWithNoneOfThePreviousMail) {
     ASSERT_TRUE(SpinUntil([&] { return alice->state->LoginWindow().isVisible(); }));
     EXPECT_FALSE(w->isVisible());
     alice->dialogs.Clear();
-    LogIn(*alice, "dave", "davepass");
+    LogIn(*alice, "fred", "fredpass");
     ASSERT_TRUE(SpinUntil([&] { return w->Tree()->topLevelItemCount() == 0; }));
     EXPECT_EQ(w->List()->model()->rowCount(), 0);
     EXPECT_EQ(w->State().CurrentKey(), "Primary");

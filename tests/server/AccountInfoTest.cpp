@@ -234,7 +234,7 @@ TEST_F(AccountInfoTest, AnAccountWithoutARecordStartsFromNothing) {
     // As an account of a data folder from before the record was kept.
     TestClient creator;
     ASSERT_TRUE(creator.Connect(server.NetworkPort()));
-    auto message = CreationEnvelope("1234567", "Dave Dunn", "Dave", "davepass",
+    auto message = CreationEnvelope("1234567", "Gus Gray", "Gus", "guspass",
                                     "0f3c1a52-8d6e-4b7a-9c21-5e4d3b2a1f00", "none");
     ASSERT_TRUE(
         creator.SendRaw(QByteArray(reinterpret_cast<const char*>(message->data), message->remaining)));
@@ -243,14 +243,14 @@ TEST_F(AccountInfoTest, AnAccountWithoutARecordStartsFromNothing) {
     ASSERT_EQ(reply->code, net::account::kCreated);
     // Before any sign-in the history is empty, not missing.
     auto admin = SignIn("admin", "adminpass");
-    auto none = History(*admin.file, "dave");
+    auto none = History(*admin.file, "gus");
     EXPECT_EQ(none.first, net::download::kStart);
     EXPECT_TRUE(none.second.empty());
 
-    auto dave = SignIn("dave", "davepass");
-    auto info = Ask(*dave.file);
+    auto gus = SignIn("gus", "guspass");
+    auto info = Ask(*gus.file);
     ASSERT_TRUE(info);
-    EXPECT_EQ(info->username, "Dave");
+    EXPECT_EQ(info->username, "Gus");
     EXPECT_EQ(info->line5, 1);
     EXPECT_EQ(info->line6Count, 0);
     EXPECT_EQ(info->line6Text, "none");

@@ -114,7 +114,7 @@ TEST_F(AccountTest, EachResponseHasItsCause) {
               })),
               account::kCreated);
     EXPECT_EQ(Create(with([](Form& f) {
-                  f.username = "erin";
+                  f.username = "fiona";
                   f.code = "anything";
               })),
               account::kCreated);
@@ -191,7 +191,7 @@ TEST_F(AccountTest, AccountsSurviveARestart) {
     ASSERT_TRUE(reply);
     EXPECT_TRUE(reply->Is(Primary::Host, Secondary::Response, net::host::kLookupOK));
     // The seed does not come back over what changed since.
-    EXPECT_EQ(server.Network().GetStore().FindNetwork("1234567")->accounts.size(), 6u);
+    EXPECT_EQ(server.Network().GetStore().FindNetwork("1234567")->accounts.size(), 8u);
 }
 
 }  // namespace
