@@ -53,5 +53,10 @@ inline constexpr char kMessageGoneDetails[] = "Attachment filename file could no
 bool SendCreateFolder(net::Connection& fileServer, int32_t rootType, const std::string& name);
 bool SendDeleteFolder(net::Connection& fileServer, int32_t rootType, const std::string& key);
 bool SendUnreadRequest(net::Connection& fileServer);
+// Asks for the name of a message's attachment (answered by 9 or 10).
+bool SendAttachmentNameRequest(net::Connection& fileServer, int32_t rootType, const std::string& key,
+                               const std::string& sender, int32_t number, int32_t attachment);
+// Delivers the message whose parts were uploaded; on the network-server connection.
+bool SendDeliver(net::Connection& networkServer);
 
 }  // namespace mailbox
