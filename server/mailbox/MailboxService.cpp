@@ -381,10 +381,12 @@ bool MailboxService::Deliver(const Delivery& d, int32_t* numberOut, QString* err
     for (const QString& r : d.recipients) {
         const Account* a = net->FindAccount(r);
         if (a == nullptr) return refuse(QString("Recipient '%1' does not exist").arg(r));
-        recipientLines << "0 " + a->username;
+        recipientLines << "0 " + a->username + " " + a->username;
         if (!individuals.contains(a->username.toLower())) individuals << a->username.toLower();
     }
-    for (const auto& s : d.sessions) recipientLines << "1 " + OneLine(s.name);
+    for (const auto& s : d.sessions) {
+        recipientLines << "1 " + PathName(OneLine(s.id)) + " " + OneLine(s.name);
+    }
 
     NetState& state = nets_[number];
     int32_t n = 1;
@@ -632,6 +634,62 @@ const MailboxService::Message* MailboxService::FindMessage(const QString& number
     return it == net->second.messages.end() ? nullptr : &it->second;
 }
 
+const MailboxService::Message* MailboxService::Readable(const QString& number, const QString& reader,
+                                                        const QString& sender, int32_t n) const {
+    const Message* m = FindMessage(number, sender, n);
+    if (m == nullptr) return nullptr;
+    const QString who = reader.toLower();
+    const QString from = sender.toLower();
+    if (who == from) return m;
+    const Box* box = MailboxOf(number, who);
+    if (box == nullptr) return nullptr;
+    for (const auto& root : box->roots) {
+        for (const Folder& f : root) {
+            for (const Entry& e : f.entries) {
+                if (e.sender == from && e.number == n) return m;
+            }
+        }
+    }
+    return nullptr;
+}
+
+bool MailboxService::AttachmentNameOf(const QString& number, const QString& reader,
+                                      const QString& sender, int32_t n, int32_t attachment,
+                                      QString& name) const {
+    const Message* m = Readable(number, reader, sender, n);
+    if (m == nullptr || m->attachment == kNoAttachment || m->attachment != attachment) return false;
+    name = m->attachmentName;
+    return true;
+}
+
+bool MailboxService::RecipientList(const QString& number, const QString& reader, int32_t root,
+                                   const QString& key, const QString& sender, int32_t n,
+                                   QByteArray& out) {
+    const Message* m = Readable(number, reader, sender, n);
+    if (m == nullptr) return false;
+    out = m->recipients.toUtf8();
+    if (!out.isEmpty()) out += '\n';
+    // Opening a message is what reads it: the entry in the folder it was
+    // opened from stops being unread.
+    const QString owner = reader.toLower();
+    const Box* current = MailboxOf(number, owner);
+    if (current == nullptr) return true;
+    Box box = *current;
+    Folder* folder = box.Find(root, key);
+    if (folder == nullptr) return true;
+    bool changed = false;
+    for (Entry& e : folder->entries) {
+        if (e.sender == sender.toLower() && e.number == n && e.unread != 0) {
+            e.unread = 0;
+            changed = true;
+        }
+    }
+    if (changed && !Commit(number, {{owner, box}}, {}, {}, {})) {
+        qWarning("mailbox: marking a message read failed for %s", qPrintable(owner));
+    }
+    return true;
+}
+
 void MailboxService::RegisterHandlers() {
     Router& router = network_.GetRouter();
     router.Register(ServerKind::File, net::Primary::Mailbox, net::mailbox::kCreateFolder,
@@ -681,7 +739,73 @@ void MailboxService::RegisterHandlers() {
                         s.Send(w, net::Primary::Mailbox);
                     });
 
+    router.Register(
+        ServerKind::File, net::Primary::Mailbox, net::mailbox::kAttachmentName,
+        [this](ClientSession& s, const net::bufHeader&, net::MessageReader& f) {
+            int32_t root = 0, n = 0, attachment = 0;
+            std::string key, sender;
+            QString name;
+            const bool ok = f.Int(-1, -1, root) && f.Str(0, 255, key) && f.Str(0, 255, sender) &&
+                            f.Int(-1, -1, n) && f.Int(-1, -1, attachment) &&
+                            AttachmentNameOf(s.NetworkNumber(), s.Username(),
+                                             QString::fromUtf8(sender.data(),
+                                                               static_cast<qsizetype>(sender.size())),
+                                             n, attachment, name) &&
+                            !name.isEmpty();
+            if (ok) {
+                net::MessageWriter w(net::mailbox::kAttachmentNameAnswer);
+                w.Str(CutUtf8(name, 98).toStdString() + "\n");
+                s.Send(w, net::Primary::Mailbox);
+            } else {
+                net::MessageWriter w(net::mailbox::kMessageGone);
+                s.Send(w, net::Primary::Mailbox);
+            }
+        });
+
     TransferEngine& transfers = network_.Transfers();
+    const auto readMessage = [](net::MessageReader& f, std::string& sender, int32_t& n,
+                                int32_t& attachment) {
+        int32_t zero = 0;
+        return f.Str(0, 255, sender) && f.Int(-1, -1, n) && f.Int(-1, -1, attachment) &&
+               f.Int(-1, -1, zero);
+    };
+    const auto qs = [](const std::string& text) {
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    };
+    transfers.RegisterDownload(
+        net::mailbox::kRecipientsDownload, [this, readMessage, qs](ClientSession& s,
+                                                                   net::MessageReader& f) {
+            int32_t root = 0, n = 0, attachment = 0;
+            std::string key, sender;
+            QByteArray list;
+            if (!f.Int(-1, -1, root) || !f.Str(0, 255, key) ||
+                !readMessage(f, sender, n, attachment) ||
+                !RecipientList(s.NetworkNumber(), s.Username(), root, qs(key), qs(sender), n, list))
+                return DownloadDecision::Refuse();
+            return DownloadDecision::ServeBytes(list);
+        });
+    transfers.RegisterDownload(
+        net::mailbox::kBodyDownload, [this, readMessage, qs](ClientSession& s,
+                                                             net::MessageReader& f) {
+            int32_t n = 0, attachment = 0;
+            std::string sender;
+            if (!readMessage(f, sender, n, attachment) ||
+                Readable(s.NetworkNumber(), s.Username(), qs(sender), n) == nullptr)
+                return DownloadDecision::Refuse();
+            return DownloadDecision::ServeFile(BodyPath(s.NetworkNumber(), qs(sender), n));
+        });
+    transfers.RegisterDownload(
+        net::mailbox::kAttachmentDownload, [this, readMessage, qs](ClientSession& s,
+                                                                   net::MessageReader& f) {
+            int32_t n = 0, attachment = 0;
+            std::string sender;
+            const Message* m = nullptr;
+            if (!readMessage(f, sender, n, attachment) ||
+                (m = Readable(s.NetworkNumber(), s.Username(), qs(sender), n)) == nullptr ||
+                m->attachment == kNoAttachment || m->attachment != attachment)
+                return DownloadDecision::Refuse();
+            return DownloadDecision::ServeFile(AttachmentPath(s.NetworkNumber(), qs(sender), n));
+        });
     transfers.RegisterDownload(net::mailbox::kFolderListDownload,
                                [this](ClientSession& s, net::MessageReader&) {
                                    return DownloadDecision::ServeBytes(

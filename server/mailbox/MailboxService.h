@@ -115,6 +115,17 @@ class MailboxService : public Service {
                      const QString& key, QByteArray& out);
     int64_t UnreadTotal(const QString& number, const QString& owner);
 
+    // Reading a message: only its sender and the accounts holding it may,
+    // and only while the sender keeps it. The recipient list ("type key
+    // name" lines) is what opens a message, so it also marks the entry read
+    // in the folder named.
+    bool AttachmentNameOf(const QString& number, const QString& reader, const QString& sender,
+                          int32_t n, int32_t attachment, QString& name) const;
+    bool RecipientList(const QString& number, const QString& reader, int32_t root,
+                       const QString& key, const QString& sender, int32_t n, QByteArray& out);
+    const Message* Readable(const QString& number, const QString& reader, const QString& sender,
+                            int32_t n) const;
+
     // Read-only views for tests and diagnostics; null when absent.
     const Box* MailboxOf(const QString& number, const QString& owner) const;
     const Message* FindMessage(const QString& number, const QString& sender, int32_t n) const;

@@ -386,3 +386,90 @@ TEST_F(MailboxServiceTest, SessionMailGoesToTheSessionFolderOfEachMember) {
 
 }  // namespace
 }  // namespace servertest
+
+namespace servertest {
+namespace {
+
+class MailReadingTest : public MailboxServiceTest {
+  protected:
+    std::optional<std::string> Download(TestClient& c, net::MessageWriter& w, int32_t slot) {
+        EXPECT_TRUE(c.Send(w, Primary::Download));
+        return Collect(c, slot);
+    }
+    std::optional<std::string> Recipients(TestClient& c, int32_t root, const std::string& key,
+                                          const std::string& sender, int32_t n, int32_t att) {
+        net::MessageWriter w(net::mailbox::kRecipientsDownload);
+        w.Int(root).Str(key).Str(sender).Int(n).Int(att).Int(0);
+        return Download(c, w, 22);
+    }
+    std::optional<std::string> Part(TestClient& c, int32_t code, int32_t slot,
+                                    const std::string& sender, int32_t n, int32_t att) {
+        net::MessageWriter w(code);
+        w.Str(sender).Int(n).Int(att).Int(0);
+        return Download(c, w, slot);
+    }
+    std::pair<int32_t, std::string> Name(TestClient& c, const std::string& sender, int32_t n,
+                                         int32_t att) {
+        net::MessageWriter w(net::mailbox::kAttachmentName);
+        w.Int(0).Str("Primary").Str(sender).Int(n).Int(att);
+        return Ask(c, w);
+    }
+};
+
+TEST_F(MailReadingTest, HoldersReadListBodyAndAttachmentUntilTheSenderDeletesIt) {
+    MailboxService::Delivery d;
+    d.number = "1234567";
+    d.sender = "alice";
+    d.recipients = {"bob"};
+    d.sessions.push_back({"abc123", "Team Alpha", {"bob", "carol"}});
+    d.subject = "Plans";
+    d.body = "the body";
+    d.hasAttachment = true;
+    d.attachmentName = "plan.txt";
+    d.attachment = "attached bytes";
+    int32_t n = 0;
+    ASSERT_TRUE(Service().Deliver(d, &n));
+
+    TestClient bob;
+    ASSERT_TRUE(bob.Login(server.FilePort(), "1234567", "bob", "bobpass"));
+    EXPECT_EQ(Name(bob, "alice", n, n), std::make_pair(int32_t(net::mailbox::kAttachmentNameAnswer),
+                                                       std::string("plan.txt\n")));
+    EXPECT_EQ(Name(bob, "alice", n, MailboxService::kNoAttachment).first, net::mailbox::kMessageGone);
+
+    EXPECT_NE(LineOf(Messages(bob, 0, "Primary").value_or(""), "Plans").find(" 1 alice "),
+              std::string::npos)
+        << "unread before it is opened";
+    EXPECT_EQ(Recipients(bob, 0, "Primary", "alice", n, n).value_or("<refused>"),
+              "0 bob bob\n1 abc123 Team Alpha\n");
+    EXPECT_NE(LineOf(Messages(bob, 0, "Primary").value_or(""), "Plans").find(" 0 alice "),
+              std::string::npos)
+        << "downloading the list marks it read in the folder named";
+    EXPECT_NE(LineOf(Messages(bob, 2, "abc123").value_or(""), "Plans").find(" 1 alice "),
+              std::string::npos)
+        << "the session folder's entry stays unread";
+
+    EXPECT_EQ(Part(bob, net::mailbox::kBodyDownload, 23, "alice", n, n).value_or(""), "the body");
+    EXPECT_EQ(Part(bob, net::mailbox::kAttachmentDownload, 24, "alice", n, n).value_or(""),
+              "attached bytes");
+    EXPECT_EQ(Part(alice, net::mailbox::kBodyDownload, 23, "alice", n, n).value_or(""), "the body")
+        << "the sender reads its own message";
+
+    // Someone holding no entry of it is refused.
+    TestClient carolless;
+    ASSERT_TRUE(carolless.Login(server.FilePort(), "1234567", "carol", "carolpass"));
+    EXPECT_TRUE(Part(carolless, net::mailbox::kBodyDownload, 23, "alice", n, n))
+        << "carol holds it through the session";
+    EXPECT_FALSE(Part(carolless, net::mailbox::kBodyDownload, 23, "bob", 1, 0));
+
+    // The sender deletes the original from its Outbox.
+    UploadOperation(alice, "3\n1\nSent\n" + QString("%1 %1 0 alice\n")
+                                                .arg(n, 6, 10, QChar('0'))
+                                                .toStdString());
+    EXPECT_FALSE(Recipients(bob, 0, "Primary", "alice", n, n));
+    EXPECT_FALSE(Part(bob, net::mailbox::kBodyDownload, 23, "alice", n, n));
+    EXPECT_FALSE(Part(bob, net::mailbox::kAttachmentDownload, 24, "alice", n, n));
+    EXPECT_EQ(Name(bob, "alice", n, n).first, net::mailbox::kMessageGone);
+}
+
+}  // namespace
+}  // namespace servertest
