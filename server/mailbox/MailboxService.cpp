@@ -13,6 +13,8 @@
 #include "server/core/ClientSession.h"
 #include "server/core/LocalNetwork.h"
 #include "server/core/TransferEngine.h"
+#include "server/sessions/SessionTable.h"
+#include "server/sessions/SessionsService.h"
 
 namespace localnet {
 
@@ -690,6 +692,109 @@ bool MailboxService::RecipientList(const QString& number, const QString& reader,
     return true;
 }
 
+QStringList MailboxService::TakeRecipientList(const QString& number, const QString& owner,
+                                              const QByteArray& file) {
+    pending_.erase(OwnerKey(number, owner));
+    Network* net = network_.GetStore().FindNetwork(number);
+    SessionsService* sessions = nullptr;
+    for (const auto& service : network_.AllServices()) {
+        if (auto* found = dynamic_cast<SessionsService*>(service.get())) sessions = found;
+    }
+    PendingSend send;
+    QStringList unknown;
+    const QList<QByteArray> lines = file.split('\n');
+    int count = 0;
+    for (QByteArray line : lines) {
+        if (line.endsWith('\r')) line.chop(1);
+        if (line.isEmpty()) continue;
+        if (++count > kMaxRecipientLines) return {"Too many recipients"};
+        const qsizetype space = line.indexOf(' ');
+        const QByteArray type = space < 0 ? line : line.left(space);
+        const QString name = space < 0 ? QString() : QString::fromUtf8(line.mid(space + 1));
+        if (type == "0") {
+            const Account* a = net == nullptr ? nullptr : net->FindAccount(name);
+            if (a == nullptr) {
+                unknown << name;
+            } else if (!send.individuals.contains(a->username, Qt::CaseInsensitive)) {
+                send.individuals << a->username;
+            }
+        } else if (type == "1") {
+            const StoredSession* s =
+                sessions == nullptr ? nullptr : sessions->FindByName(number, name);
+            if (s == nullptr) {
+                unknown << "(" + name + ")";
+                continue;
+            }
+            // A session's mail reaches its creator, its moderators and whoever is in it.
+            Delivery::ToSession to{s->id, s->name, {}};
+            const auto add = [&to](const QString& who) {
+                if (!who.isEmpty() && !to.members.contains(who, Qt::CaseInsensitive))
+                    to.members << who;
+            };
+            add(s->creator);
+            for (const QString& m : s->moderators) add(m);
+            for (const ClientSession* p : s->participants) add(p->Username());
+            send.sessions.push_back(std::move(to));
+        } else {
+            unknown << QString::fromUtf8(line);
+        }
+    }
+    if (unknown.isEmpty() && (!send.individuals.isEmpty() || !send.sessions.empty())) {
+        pending_[OwnerKey(number, owner)] = std::move(send);
+    } else if (unknown.isEmpty()) {
+        unknown << "No recipients";
+    }
+    return unknown;
+}
+
+bool MailboxService::DeliverPending(const QString& number, const QString& owner, bool* withReport,
+                                    bool* selfToo) {
+    const auto it = pending_.find(OwnerKey(number, owner));
+    if (it == pending_.end() || !it->second.hasBody) return false;
+    const PendingSend send = std::move(it->second);
+    pending_.erase(it);
+    Delivery d;
+    d.number = number;
+    d.sender = owner;
+    d.recipients = send.individuals;
+    d.sessions = send.sessions;
+    d.subject = send.subject;
+    d.body = send.body;
+    QString why;
+    if (!Deliver(d, nullptr, &why)) {
+        qWarning("mailbox: delivery from %s failed: %s", qPrintable(owner), qPrintable(why));
+        return false;
+    }
+    bool self = send.individuals.contains(owner, Qt::CaseInsensitive);
+    QByteArray report;
+    for (const QString& r : send.individuals) report += r.toUtf8() + "\n";
+    for (const auto& s : send.sessions) {
+        self = self || s.members.contains(owner, Qt::CaseInsensitive);
+        report += "(" + s.name.toUtf8() + "): " + s.members.join(", ").toUtf8() + "\n";
+    }
+    *withReport = !send.sessions.empty();
+    *selfToo = self;
+    if (*withReport) reports_[OwnerKey(number, owner)] = report;
+    return true;
+}
+
+QByteArray MailboxService::LastReport(const QString& number, const QString& owner) const {
+    const auto it = reports_.find(OwnerKey(number, owner));
+    return it == reports_.end() ? QByteArray() : it->second;
+}
+
+void MailboxService::SendOnNetworkConnection(const QString& number, const QString& owner,
+                                             net::MessageWriter& w) {
+    for (ClientSession* s : network_.Sessions()) {
+        if (s->Kind() == ServerKind::Network && s->LoggedIn() && s->NetworkNumber() == number &&
+            s->Username().compare(owner, Qt::CaseInsensitive) == 0) {
+            s->Send(w, net::Primary::Mailbox);
+            return;
+        }
+    }
+    qWarning("mailbox: %s has no network-server connection to answer on", qPrintable(owner));
+}
+
 void MailboxService::RegisterHandlers() {
     Router& router = network_.GetRouter();
     router.Register(ServerKind::File, net::Primary::Mailbox, net::mailbox::kCreateFolder,
@@ -762,6 +867,21 @@ void MailboxService::RegisterHandlers() {
             }
         });
 
+    router.Register(ServerKind::Network, net::Primary::Mailbox, net::mailbox::kDeliver,
+                    [this](ClientSession& s, const net::bufHeader&, net::MessageReader&) {
+                        bool withReport = false, selfToo = false;
+                        if (!DeliverPending(s.NetworkNumber(), s.Username(), &withReport,
+                                            &selfToo)) {
+                            qWarning("mailbox: deliver from %s without a complete send ignored",
+                                     qPrintable(s.Username()));
+                            return;
+                        }
+                        net::MessageWriter w(withReport ? net::mailbox::kSentWithReport
+                                                        : net::mailbox::kSent);
+                        w.Int(selfToo ? 1 : 0);
+                        s.Send(w, net::Primary::Mailbox);
+                    });
+
     TransferEngine& transfers = network_.Transfers();
     const auto readMessage = [](net::MessageReader& f, std::string& sender, int32_t& n,
                                 int32_t& attachment) {
@@ -772,6 +892,82 @@ void MailboxService::RegisterHandlers() {
     const auto qs = [](const std::string& text) {
         return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     };
+    transfers.RegisterDownload(net::mailbox::kReportDownload,
+                               [this](ClientSession& s, net::MessageReader& f) {
+                                   int32_t zero = 0;
+                                   if (!f.Int(-1, -1, zero)) return DownloadDecision::Refuse();
+                                   return DownloadDecision::ServeBytes(
+                                       LastReport(s.NetworkNumber(), s.Username()));
+                               });
+    transfers.RegisterUpload(
+        net::mailbox::kRecipientsUpload, [this](ClientSession& s, int32_t size, net::MessageReader&) {
+            if (size > kMaxRecipientFile) {
+                return UploadDecision::Refuse(net::upload::kRefusedFileTooLarge,
+                                              "A list of recipients may be at most 64 KiB");
+            }
+            const QString number = s.NetworkNumber();
+            const QString owner = s.Username();
+            const QString path = Store::NetworkFolder(number) + "/mailbox/incoming/" +
+                                 QString::number(s.Id()) + ".listrecipient";
+            return UploadDecision::Accept(
+                path, [this, number, owner](ClientSession&, bool stored, const QString& full) {
+                    QByteArray file;
+                    QFile in(full);
+                    if (stored && in.open(QIODevice::ReadOnly)) file = in.readAll();
+                    in.close();
+                    QFile::remove(full);
+                    if (!stored) return;
+                    const QStringList unknown = TakeRecipientList(number, owner, file);
+                    if (unknown.isEmpty()) {
+                        net::MessageWriter w(net::mailbox::kGoAhead);
+                        SendOnNetworkConnection(number, owner, w);
+                    } else {
+                        net::MessageWriter w(net::mailbox::kRecipientsRefused);
+                        w.Str(CutUtf8("Unknown recipients: " + unknown.join(", "), kMaxDetails)
+                                  .toStdString());
+                        SendOnNetworkConnection(number, owner, w);
+                    }
+                });
+        });
+    transfers.RegisterUpload(
+        net::mailbox::kBodyUpload, [this](ClientSession& s, int32_t size, net::MessageReader& f) {
+            std::string subjectBytes;
+            if (!f.Str(0, 1024, subjectBytes)) {
+                return UploadDecision::Refuse(net::upload::kRefusedInvalidFilename,
+                                              "The subject could not be read");
+            }
+            const QString subject = QString::fromUtf8(
+                subjectBytes.data(), static_cast<qsizetype>(subjectBytes.size()));
+            if (subject.isEmpty() || subject.size() > kMaxSubject) {
+                return UploadDecision::Refuse(net::upload::kRefusedInvalidFilename,
+                                              "A subject has 1 to 100 characters");
+            }
+            if (size > kMaxBody) {
+                s.Abort("a message body over 400000 bytes");
+                return UploadDecision::Ignore();
+            }
+            const QString number = s.NetworkNumber();
+            const QString owner = s.Username();
+            const QString path = Store::NetworkFolder(number) + "/mailbox/incoming/" +
+                                 QString::number(s.Id()) + ".message";
+            return UploadDecision::Accept(
+                path, [this, number, owner, subject](ClientSession& session, bool stored,
+                                                     const QString& full) {
+                    QByteArray body;
+                    QFile in(full);
+                    const bool read = stored && in.open(QIODevice::ReadOnly);
+                    if (read) body = in.read(kMaxBody);
+                    in.close();
+                    QFile::remove(full);
+                    const auto it = pending_.find(OwnerKey(number, owner));
+                    if (!read || it == pending_.end()) return;
+                    it->second.subject = subject;
+                    it->second.body = body;
+                    it->second.hasBody = true;
+                    net::MessageWriter w(net::mailbox::kGoAhead);
+                    session.Send(w, net::Primary::Mailbox);
+                });
+        });
     transfers.RegisterDownload(
         net::mailbox::kRecipientsDownload, [this, readMessage, qs](ClientSession& s,
                                                                    net::MessageReader& f) {

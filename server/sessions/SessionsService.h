@@ -38,6 +38,9 @@ class SessionsService : public QObject, public Service {
     bool Open(QString* error) override;
     bool SeedDemo() override;
 
+    // A session of a network by its name, any case; null when there is none.
+    const StoredSession* FindByName(const QString& number, const QString& name);
+
     // The folder of one session, relative to the data folder.
     static QString SessionFolder(const QString& number, const QString& id);
 

@@ -416,6 +416,81 @@ class MailReadingTest : public MailboxServiceTest {
     }
 };
 
+// Uploads `file` under `code` on `slot`; false when the go-ahead did not come.
+bool UploadWhole(TestClient& c, net::MessageWriter& request, int32_t slot, const std::string& file) {
+    if (!c.Send(request, Primary::Upload)) return false;
+    auto go = c.Receive();
+    if (!go || !go->Is(Primary::Upload, Secondary::Response, net::upload::kGoAhead)) return false;
+    for (size_t at = 0; at < file.size(); at += 4096) {
+        const std::string chunk = file.substr(at, 4096);
+        net::MessageWriter cw(net::upload::kChunk);
+        cw.Int(slot).Raw(chunk.data(), static_cast<int>(chunk.size()));
+        if (!c.Send(cw, Primary::Upload, Secondary::Response)) return false;
+    }
+    return true;
+}
+
+TEST_F(MailReadingTest, SendingChecksRecipientsThenDeliversWithAReport) {
+    TestClient aliceNet;
+    ASSERT_TRUE(aliceNet.Login(server.NetworkPort(), "1234567", "alice", "alicepass"));
+    const auto list = [&](const std::string& file) {
+        net::MessageWriter w(net::mailbox::kRecipientsUpload);
+        w.Int(static_cast<int32_t>(file.size()));
+        EXPECT_TRUE(UploadWhole(alice, w, 17, file));
+        return aliceNet.Receive();
+    };
+    auto refused = list("0 bob\n0 nobody\n1 No Such Session\n");
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(refused->Is(Primary::Mailbox, Secondary::Response, net::mailbox::kRecipientsRefused));
+    std::string why;
+    auto rf = refused->Reader();
+    EXPECT_TRUE(rf.Str(1, 512, why));
+    EXPECT_EQ(why, "Unknown recipients: nobody, (No Such Session)");
+
+    // Deliver without a complete send is ignored.
+    net::MessageWriter early(net::mailbox::kDeliver);
+    ASSERT_TRUE(aliceNet.Send(early, Primary::Mailbox));
+    EXPECT_FALSE(aliceNet.Receive(std::chrono::milliseconds(100)));
+
+    auto ok = list("0 BOB\n1 team alpha\n");
+    ASSERT_TRUE(ok);
+    EXPECT_TRUE(ok->Is(Primary::Mailbox, Secondary::Response, net::mailbox::kGoAhead));
+
+    const auto body = [&](const std::string& subject, const std::string& text) {
+        net::MessageWriter w(net::mailbox::kBodyUpload);
+        w.Int(static_cast<int32_t>(text.size())).Str(subject);
+        return UploadWhole(alice, w, 19, text);
+    };
+    EXPECT_FALSE(body(std::string(101, 's'), "text")) << "a subject of 101 characters is refused";
+    ASSERT_TRUE(body(std::string(100, 's'), "the text"));
+    auto stored = alice.Receive();
+    ASSERT_TRUE(stored);
+    EXPECT_TRUE(stored->Is(Primary::Mailbox, Secondary::Response, net::mailbox::kGoAhead))
+        << "the body's go-ahead comes on the file-server connection";
+
+    net::MessageWriter deliver(net::mailbox::kDeliver);
+    ASSERT_TRUE(aliceNet.Send(deliver, Primary::Mailbox));
+    std::optional<Received> sent;
+    while ((sent = aliceNet.Receive()) && sent->header.nDescSecondary != +Secondary::Response) {
+    }
+    ASSERT_TRUE(sent);
+    EXPECT_TRUE(sent->Is(Primary::Mailbox, Secondary::Response, net::mailbox::kSentWithReport));
+    int32_t self = -1;
+    auto sf = sent->Reader();
+    EXPECT_TRUE(sf.Int(0, 1, self));
+    EXPECT_EQ(self, 1) << "alice created Team Alpha, so she is reached too";
+
+    net::MessageWriter report(net::mailbox::kReportDownload);
+    report.Int(0);
+    const std::string text = Download(alice, report, 20).value_or("<refused>");
+    EXPECT_EQ(text.substr(0, 4), "bob\n");
+    EXPECT_NE(text.find("(Team Alpha): alice"), std::string::npos) << text;
+
+    TestClient bob;
+    ASSERT_TRUE(bob.Login(server.FilePort(), "1234567", "bob", "bobpass"));
+    EXPECT_FALSE(LineOf(Messages(bob, 0, "Primary").value_or(""), std::string(100, 's')).empty());
+}
+
 TEST_F(MailReadingTest, HoldersReadListBodyAndAttachmentUntilTheSenderDeletesIt) {
     MailboxService::Delivery d;
     d.number = "1234567";
