@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -760,6 +761,9 @@ bool MailboxService::DeliverPending(const QString& number, const QString& owner,
     d.sessions = send.sessions;
     d.subject = send.subject;
     d.body = send.body;
+    d.hasAttachment = send.hasAttachment;
+    d.attachmentName = send.attachmentName;
+    d.attachment = send.attachment;
     QString why;
     if (!Deliver(d, nullptr, &why)) {
         qWarning("mailbox: delivery from %s failed: %s", qPrintable(owner), qPrintable(why));
@@ -776,6 +780,22 @@ bool MailboxService::DeliverPending(const QString& number, const QString& owner,
     *selfToo = self;
     if (*withReport) reports_[OwnerKey(number, owner)] = report;
     return true;
+}
+
+std::pair<int, qint64> MailboxService::KeptAttachments(const QString& number,
+                                                      const QString& sender) const {
+    std::pair<int, qint64> kept{0, 0};
+    const auto net = nets_.find(number);
+    if (net == nets_.end()) return kept;
+    const QString from = sender.toLower();
+    for (const auto& [key, m] : net->second.messages) {
+        if (key.first != from || m.attachment == kNoAttachment) continue;
+        ++kept.first;
+        kept.second += QFileInfo(network_.GetStore().ResolvePath(
+                                     AttachmentPath(number, from, key.second)))
+                           .size();
+    }
+    return kept;
 }
 
 QByteArray MailboxService::LastReport(const QString& number, const QString& owner) const {
@@ -927,6 +947,51 @@ void MailboxService::RegisterHandlers() {
                                   .toStdString());
                         SendOnNetworkConnection(number, owner, w);
                     }
+                });
+        });
+    transfers.RegisterUpload(
+        net::mailbox::kAttachmentUpload,
+        [this](ClientSession& s, int32_t size, net::MessageReader& f) {
+            std::string nameBytes;
+            if (!f.Str(0, 255, nameBytes)) {
+                return UploadDecision::Refuse(net::upload::kRefusedInvalidFilename,
+                                              "The attachment's name could not be read");
+            }
+            const QString number = s.NetworkNumber();
+            const QString owner = s.Username();
+            const ServerOptions& options = network_.Options();
+            const auto [count, bytes] = KeptAttachments(number, owner);
+            if (count >= options.mailAttachments) {
+                return UploadDecision::Refuse(
+                    net::upload::kRefusedTooManyAttachments,
+                    QString("You may keep at most %1 attachments; delete some sent messages")
+                        .arg(options.mailAttachments)
+                        .toStdString());
+            }
+            if (size > kMaxAttachment || bytes + size > options.mailAttachmentSpace) {
+                return UploadDecision::Refuse(net::upload::kRefusedAttachmentSpace,
+                                              "There is no room for this attachment");
+            }
+            // The name is only data: files are stored by message number.
+            const QString name = QString::fromUtf8(
+                CutUtf8(OneLine(QString::fromUtf8(nameBytes.data(),
+                                                  static_cast<qsizetype>(nameBytes.size()))),
+                        99));
+            const QString path = Store::NetworkFolder(number) + "/mailbox/incoming/" +
+                                 QString::number(s.Id()) + ".attachment";
+            return UploadDecision::Accept(
+                path, [this, number, owner, name](ClientSession&, bool stored, const QString& full) {
+                    QByteArray data;
+                    QFile in(full);
+                    const bool read = stored && in.open(QIODevice::ReadOnly);
+                    if (read) data = in.read(kMaxAttachment);
+                    in.close();
+                    QFile::remove(full);
+                    const auto it = pending_.find(OwnerKey(number, owner));
+                    if (!read || it == pending_.end()) return;
+                    it->second.hasAttachment = true;
+                    it->second.attachmentName = name;
+                    it->second.attachment = data;
                 });
         });
     transfers.RegisterUpload(

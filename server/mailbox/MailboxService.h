@@ -143,6 +143,9 @@ class MailboxService : public Service {
     static constexpr int kMaxRecipientLines = 2000;
     static constexpr int kMaxSubject = 100;
     static constexpr qint64 kMaxBody = 400000;
+    static constexpr qint64 kMaxAttachment = 10LL * 1024 * 1024;
+    // The attachments the sender keeps on the server: how many, how many bytes.
+    std::pair<int, qint64> KeptAttachments(const QString& number, const QString& sender) const;
     // Checks a recipient list and keeps it as the account's pending send;
     // returns the recipients that do not exist ("name", "(name)"), empty
     // when all do. `tooLong` when it has more lines than allowed.
@@ -160,6 +163,9 @@ class MailboxService : public Service {
     struct PendingSend {
         QStringList individuals;
         std::vector<Delivery::ToSession> sessions;
+        bool hasAttachment = false;
+        QString attachmentName;
+        QByteArray attachment;
         bool hasBody = false;
         QString subject;
         QByteArray body;

@@ -491,6 +491,64 @@ TEST_F(MailReadingTest, SendingChecksRecipientsThenDeliversWithAReport) {
     EXPECT_FALSE(LineOf(Messages(bob, 0, "Primary").value_or(""), std::string(100, 's')).empty());
 }
 
+TEST_F(MailReadingTest, AttachmentsAreLimitedInSizeAndInNumberKept) {
+    TestClient aliceNet;
+    ASSERT_TRUE(aliceNet.Login(server.NetworkPort(), "1234567", "alice", "alicepass"));
+    net::MessageWriter listRequest(net::mailbox::kRecipientsUpload);
+    const std::string list = "0 bob\n";
+    listRequest.Int(static_cast<int32_t>(list.size()));
+    ASSERT_TRUE(UploadWhole(alice, listRequest, 17, list));
+    auto go = aliceNet.Receive();
+    ASSERT_TRUE(go && go->Is(Primary::Mailbox, Secondary::Response, net::mailbox::kGoAhead));
+
+    const auto refusal = [&](int32_t size) {
+        net::MessageWriter w(net::mailbox::kAttachmentUpload);
+        w.Int(size).Str("big.bin");
+        EXPECT_TRUE(alice.Send(w, Primary::Upload));
+        auto m = alice.Receive();
+        return m ? m->code : -1;
+    };
+    EXPECT_EQ(refusal(10485761), net::upload::kRefusedAttachmentSpace);
+
+    net::MessageWriter attach(net::mailbox::kAttachmentUpload);
+    attach.Int(14).Str("../../.bashrc");
+    ASSERT_TRUE(UploadWhole(alice, attach, 18, std::string("attached\0bytes", 14)));
+    net::MessageWriter body(net::mailbox::kBodyUpload);
+    body.Int(4).Str("With a file");
+    ASSERT_TRUE(UploadWhole(alice, body, 19, "text"));
+    auto stored = alice.Receive();
+    ASSERT_TRUE(stored && stored->Is(Primary::Mailbox, Secondary::Response, net::mailbox::kGoAhead));
+    net::MessageWriter deliver(net::mailbox::kDeliver);
+    ASSERT_TRUE(aliceNet.Send(deliver, Primary::Mailbox));
+    auto sent = aliceNet.Receive();
+    ASSERT_TRUE(sent && sent->Is(Primary::Mailbox, Secondary::Response, net::mailbox::kSent));
+
+    const std::string line = LineOf(Messages(alice, 1, "Sent").value_or(""), "With a file");
+    const int32_t n = std::stoi(line);
+    const MailboxService::Message* m = Service().FindMessage("1234567", "alice", n);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->attachmentName, "../../.bashrc") << "the name is kept as data, never as a path";
+    TestClient bob;
+    ASSERT_TRUE(bob.Login(server.FilePort(), "1234567", "bob", "bobpass"));
+    EXPECT_EQ(Part(bob, net::mailbox::kAttachmentDownload, 24, "alice", n, n).value_or(""),
+              std::string("attached\0bytes", 14));
+
+    // Nineteen more fill the twenty a sender may keep.
+    for (int i = 0; i < 19; ++i) {
+        MailboxService::Delivery d;
+        d.number = "1234567";
+        d.sender = "alice";
+        d.recipients = {"bob"};
+        d.subject = "more";
+        d.body = "b";
+        d.hasAttachment = true;
+        d.attachmentName = "a";
+        d.attachment = "a";
+        ASSERT_TRUE(Service().Deliver(d));
+    }
+    EXPECT_EQ(refusal(10), net::upload::kRefusedTooManyAttachments);
+}
+
 TEST_F(MailReadingTest, HoldersReadListBodyAndAttachmentUntilTheSenderDeletesIt) {
     MailboxService::Delivery d;
     d.number = "1234567";
