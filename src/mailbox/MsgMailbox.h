@@ -35,6 +35,9 @@ struct MailboxEvent {
     Kind kind = Kind::None;
     int32_t value = 0;  // Sent / SentWithReport: 0..1; UnreadMail: the count
     std::string text;   // refusals: the explanation; AttachmentName: the name
+    // The go-ahead means one thing from the network server (the recipients
+    // exist) and another from the file server (the body is stored).
+    bool onFileServer = false;
 };
 
 // Decodes the message in `buffer`; on a field that fails its range, or a code
