@@ -341,10 +341,9 @@ void CMailboxMessageDlg::AttachmentRefused() {
 
 void CMailboxMessageDlg::StopDownload(bool tellServer) {
     downloading_ = false;
-    // After a drop the connection closed the slot itself; nobody is there to tell.
-    if (tellServer && client_.FileServer().State() == net::kStateLoggedIn) {
-        net::CancelTransfer(client_.FileServer(), kTransferSlotAttachment);
-    }
+    // After a drop the cancel is never sent: the next connection starts
+    // with an empty queue.
+    if (tellServer) net::CancelTransfer(client_.FileServer(), kTransferSlotAttachment);
     std::error_code ec;
     if (!downloadTemp_.empty()) std::filesystem::remove(downloadTemp_, ec);
     downloadTemp_.clear();

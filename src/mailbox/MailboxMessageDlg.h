@@ -58,6 +58,10 @@ class CMailboxMessageDlg : public ui::CSkinnedDlg {
     void AttachmentArrived();
     void AttachmentRefused();
 
+    // Fills the window from the downloaded recipient list and body and
+    // brings it up (the end of the chain).
+    void Fill();
+
     // "Download...": the save dialog, then the download into a file beside
     // the chosen one, renamed to it once complete.
     void DownloadAttachment();
@@ -88,7 +92,6 @@ class CMailboxMessageDlg : public ui::CSkinnedDlg {
     void BuildControls();
     void RequestRecipients();
     void RequestBody();
-    void Fill();
     void StopDownload(bool tellServer);
     std::string BodyUtf8() const;
 

@@ -272,9 +272,9 @@ void CMailboxWriteMsgDlg::StopSending() {
     lock_.stop();
     SetControlsEnabled(true);
     if (stage_ == Stage::Attachment) {
-        // After a drop the connection closed the slot itself; nobody is there to tell.
-        if (client_.FileServer().State() == net::kStateLoggedIn)
-            net::CancelTransfer(client_.FileServer(), kTransferSlotAttachment);
+        // After a drop the cancel is never sent: the next connection starts
+        // with an empty queue.
+        net::CancelTransfer(client_.FileServer(), kTransferSlotAttachment);
         progress_->hide();
     }
     stage_ = Stage::Idle;
