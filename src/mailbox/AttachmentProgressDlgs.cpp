@@ -58,5 +58,4 @@ CDownloadingAttachmentDlg::CDownloadingAttachmentDlg(const ui::Skin& skin, ui::D
     connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-
 }  // namespace mailbox

@@ -62,6 +62,13 @@ QLineEdit* ReadOnlyField(const QString& caption, const QRect& at, QWidget* paren
     return field;
 }
 
+// Text put together from many lines, each converted on its own (the body in
+// pieces, the To text a recipient at a time): no one conversion is large, so
+// the whole may run past what a single conversion takes.
+QString FromPieces(const std::string& utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
 }  // namespace
 
 CMailboxMessageDlg::CMailboxMessageDlg(const ui::Skin& skin, ui::Dialogs& dialogs,
@@ -94,6 +101,8 @@ void CMailboxMessageDlg::BuildControls() {
                           this);
     to_ = ReadOnlyField(QStringLiteral("&To:"), QRect(kFieldLeft, top + 30, right - kFieldLeft, 24),
                         this);
+    // A list of thousands of recipients is shown whole.
+    to_->setMaxLength(1 << 24);
     date_ = ReadOnlyField(QStringLiteral("&Date:"),
                           QRect(kFieldLeft, top + 60, right - kFieldLeft, 24), this);
     attachment_ = ReadOnlyField(QStringLiteral("&Attachment:"),
@@ -183,11 +192,11 @@ void CMailboxMessageDlg::RequestRecipients() {
     recipientsWaiting_ = false;
     const std::string path = net::PrepareTransferFile(client_.DataDirectory(), kInRecipientsFile);
     if (path.empty()) return;
-    if (!net::StartDownload(client_.FileServer(), kTransferSlotRecipients, path, generation_,
-                            {net::TransferField(rootType_), net::TransferField(key_),
-                             net::TransferField(sender_), net::TransferField(number_),
-                             net::TransferField(attachmentNumber_),
-                             net::TransferField(int32_t(0))})) {
+    if (!net::StartDownload(
+            client_.FileServer(), kTransferSlotRecipients, path, generation_,
+            {net::TransferField(rootType_), net::TransferField(key_), net::TransferField(sender_),
+             net::TransferField(number_), net::TransferField(attachmentNumber_),
+             net::TransferField(int32_t(0))})) {
         // The slot still carries an earlier message's list: go when it ends.
         recipientsWaiting_ = true;
     }
@@ -197,10 +206,10 @@ void CMailboxMessageDlg::RequestBody() {
     bodyWaiting_ = false;
     const std::string path = net::PrepareTransferFile(client_.DataDirectory(), kInBodyFile);
     if (path.empty()) return;
-    if (!net::StartDownload(client_.FileServer(), kTransferSlotBody, path, generation_,
-                            {net::TransferField(sender_), net::TransferField(number_),
-                             net::TransferField(attachmentNumber_),
-                             net::TransferField(int32_t(0))})) {
+    if (!net::StartDownload(
+            client_.FileServer(), kTransferSlotBody, path, generation_,
+            {net::TransferField(sender_), net::TransferField(number_),
+             net::TransferField(attachmentNumber_), net::TransferField(int32_t(0))})) {
         bodyWaiting_ = true;
     }
 }
@@ -250,17 +259,18 @@ void CMailboxMessageDlg::Fill() {
     if (ReadFilePrefix(listPath, kMaxRecipientBytesRead, bytes)) {
         toText_ = ToText(ParseIncomingRecipients(bytes));
     } else {
-        dialogs_.Message(this, QStringLiteral("Error"),
-                         QString::asprintf("Unable to open '%s' with read access", listPath.c_str()),
-                         ui::MsgIcon::Information);
+        dialogs_.Message(
+            this, QStringLiteral("Error"),
+            QString::asprintf("Unable to open '%s' with read access", listPath.c_str()),
+            ui::MsgIcon::Information);
     }
-    to_->setText(FromUtf8(toText_));
+    to_->setText(FromPieces(toText_));
     to_->setCursorPosition(0);
 
     body_->clear();
     const std::string bodyPath = client_.DataPath(kInBodyFile);
     if (ReadFilePrefix(bodyPath, kMaxBodyBytesRead, bytes)) {
-        QString text = FromUtf8(ReaderBodyText(bytes));
+        QString text = FromPieces(ReaderBodyText(bytes));
         body_->setPlainText(text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     } else {
         dialogs_.Message(this, QStringLiteral("Error"),
@@ -291,10 +301,10 @@ void CMailboxMessageDlg::DownloadAttachment() {
     const std::string target = chosen.toStdString();
     const std::string temp = TempBeside(target);
     if (temp.empty()) return;
-    if (!net::StartDownload(client_.FileServer(), kTransferSlotAttachment, temp, 0,
-                            {net::TransferField(sender_), net::TransferField(number_),
-                             net::TransferField(attachmentNumber_),
-                             net::TransferField(int32_t(0))})) {
+    if (!net::StartDownload(
+            client_.FileServer(), kTransferSlotAttachment, temp, 0,
+            {net::TransferField(sender_), net::TransferField(number_),
+             net::TransferField(attachmentNumber_), net::TransferField(int32_t(0))})) {
         // The name was free: whatever is there now is ours.
         std::error_code ec;
         std::filesystem::remove(temp, ec);
@@ -324,10 +334,10 @@ void CMailboxMessageDlg::AttachmentArrived() {
     std::filesystem::rename(downloadTemp_, downloadTarget_, ec);
     if (ec) {
         std::filesystem::remove(downloadTemp_, ec);
-        dialogs_.Message(this, QStringLiteral("Error"),
-                         QString::asprintf("Unable to open '%s' for writing",
-                                           downloadTarget_.c_str()),
-                         ui::MsgIcon::Information);
+        dialogs_.Message(
+            this, QStringLiteral("Error"),
+            QString::asprintf("Unable to open '%s' for writing", downloadTarget_.c_str()),
+            ui::MsgIcon::Information);
     }
     downloadTemp_.clear();
 }

@@ -48,14 +48,13 @@ void MailboxModule::Register(shell::ModuleContext& ctx) {
     CMailboxWriteMsgDlg* composer = composer_.get();
     CMailboxMessageDlg* reader = reader_.get();
 
-    ctx.RegisterFamily(net::Primary::Mailbox,
-                       [window](net::Connection& connection, const net::bufHeader& header,
-                                net::LogLine& log) {
-                           MailboxEvent event =
-                               DecodeMailbox(connection.ReceiveBuffer(), header, log);
-                           event.onFileServer = connection.Kind() == net::kKindFile;
-                           window->Handle(event);
-                       });
+    ctx.RegisterFamily(
+        net::Primary::Mailbox,
+        [window](net::Connection& connection, const net::bufHeader& header, net::LogLine& log) {
+            MailboxEvent event = DecodeMailbox(connection.ReceiveBuffer(), header, log);
+            event.onFileServer = connection.Kind() == net::kKindFile;
+            window->Handle(event);
+        });
 
     net::SlotHooks folders;
     folders.completed = [window](uint32_t) { window->FolderListArrived(); };
@@ -108,7 +107,9 @@ void MailboxModule::Register(shell::ModuleContext& ctx) {
     // Reading.
     net::SlotHooks recipients;
     recipients.completed = [reader](uint32_t purpose) { reader->RecipientsArrived(purpose); };
-    recipients.refused = [reader](uint32_t purpose, int32_t) { reader->RecipientsRefused(purpose); };
+    recipients.refused = [reader](uint32_t purpose, int32_t) {
+        reader->RecipientsRefused(purpose);
+    };
     ctx.RegisterSlot(CMailboxMessageDlg::kTransferSlotRecipients, std::move(recipients));
     net::SlotHooks bodyDown;
     bodyDown.completed = [reader](uint32_t purpose) { reader->BodyArrived(purpose); };

@@ -27,6 +27,12 @@ QString FromUtf8(const std::string& text) {
     return out;
 }
 
+// A prefill made of a reader's fields, which were put together piece by
+// piece and may be longer than one conversion takes.
+QString FromPieces(const std::string& utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
 // The window holds lines ended by "\n"; the prefills carry "\r\n".
 QString ToWindowLines(QString text) {
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -44,8 +50,7 @@ QLabel* Caption(const QString& text, QWidget* buddy, const QRect& at, QWidget* p
 // ---- Select Recipient Type ---------------------------------------------------
 
 CMailboxSelectRecipientDlg::CMailboxSelectRecipientDlg(const ui::Skin& skin, ui::Dialogs& dialogs,
-                                                       const net::Timings& timings,
-                                                       QWidget* parent)
+                                                       const net::Timings& timings, QWidget* parent)
     : CSkinnedDlg(skin, dialogs, timings, parent) {
     setWindowTitle(QStringLiteral("Select Recipient Type"));
     SetClientSize(kClientSize);
@@ -211,9 +216,9 @@ bool CMailboxWriteMsgDlg::Open() {
     body_->clear();
     bool prefilled = false;
     if (prefillSet_) {
-        recipients_->setText(FromUtf8(prefill_.recipients));
+        recipients_->setText(FromPieces(prefill_.recipients));
         subject_->setText(FromUtf8(prefill_.subject));
-        body_->setPlainText(ToWindowLines(FromUtf8(prefill_.body)));
+        body_->setPlainText(ToWindowLines(FromPieces(prefill_.body)));
         prefillSet_ = false;
         prefilled = true;
     }
@@ -339,8 +344,10 @@ void CMailboxWriteMsgDlg::LockElapsed() {
 void CMailboxWriteMsgDlg::GoAhead(bool onFileServer) {
     if (onFileServer) {
         if (stage_ != Stage::Body) return;
-        if (SendDeliver(client_.NetworkServer())) stage_ = Stage::Delivering;
-        else stage_ = Stage::Idle;
+        if (SendDeliver(client_.NetworkServer()))
+            stage_ = Stage::Delivering;
+        else
+            stage_ = Stage::Idle;
         return;
     }
     if (stage_ != Stage::Recipients) return;

@@ -123,7 +123,7 @@ class MailComposeEndToEnd : public ::testing::Test {
     }
     static QString ResponseText(apptest::AppHarness& h) {
         return h.state->ServerResponseWindow().isVisible() ? h.state->ServerResponseWindow().Text()
-                                                            : QString();
+                                                           : QString();
     }
     void DropConnections(const QString& user) {
         for (localnet::ClientSession* s : network.Network().Sessions()) {
@@ -401,7 +401,8 @@ TEST_F(MailComposeEndToEnd, ACancelledSaveLeavesTheOlderFileAsItWas) {
     r.DownloadButton()->click();
     ASSERT_TRUE(r.Downloading());
     const std::string temp = r.DownloadTempPath();
-    EXPECT_EQ(std::filesystem::path(temp).parent_path(), std::filesystem::path(savePath).parent_path());
+    EXPECT_EQ(std::filesystem::path(temp).parent_path(),
+              std::filesystem::path(savePath).parent_path());
     r.DownloadWindow().CancelButton()->click();
     EXPECT_FALSE(r.Downloading());
     EXPECT_FALSE(r.DownloadWindow().isVisible());

@@ -26,8 +26,7 @@ using net::Primary;
 using net::Secondary;
 
 constexpr char kFolders[] = "MAILBOX_ROOTDIR_INBOX\nPrimary 2 Primary\n";
-constexpr char kMessages[] =
-    "12 999999 1 alice 1700000000 Hello\n13 4 1 bob 1700000100 Figures\n";
+constexpr char kMessages[] = "12 999999 1 alice 1700000000 Hello\n13 4 1 bob 1700000100 Figures\n";
 
 class MailReaderWindow : public ::testing::Test {
   protected:
@@ -45,9 +44,26 @@ class MailReaderWindow : public ::testing::Test {
     net::Client& Client() { return h->state->Client(); }
     void Serve(int32_t slot, const std::string& bytes) {
         net::MessageWriter m(net::download::kStart);
-        m.Int(slot).Int(static_cast<int32_t>(bytes.size())).Raw(bytes.data(),
-                                                                 static_cast<int>(bytes.size()));
+        m.Int(slot)
+            .Int(static_cast<int32_t>(bytes.size()))
+            .Raw(bytes.data(), static_cast<int>(bytes.size()));
         Route(m, Primary::Download);
+    }
+    // A file larger than one message: a start, then data messages.
+    void ServeInParts(int32_t slot, const std::string& bytes) {
+        constexpr size_t kPart = 30000;
+        net::MessageWriter start(net::download::kStart);
+        const size_t first = std::min(kPart, bytes.size());
+        start.Int(slot)
+            .Int(static_cast<int32_t>(bytes.size()))
+            .Raw(bytes.data(), static_cast<int>(first));
+        Route(start, Primary::Download);
+        for (size_t at = first; at < bytes.size(); at += kPart) {
+            const size_t n = std::min(kPart, bytes.size() - at);
+            net::MessageWriter data(net::download::kData);
+            data.Int(slot).Raw(bytes.data() + at, static_cast<int>(n));
+            Route(data, Primary::Download);
+        }
     }
     void Refuse(int32_t slot) {
         net::MessageWriter m(net::download::kRefused);
@@ -108,6 +124,25 @@ TEST_F(MailReaderWindow, AMessageWithoutAttachmentOpensWithNoMailboxRequest) {
     EXPECT_TRUE(reader->AttachmentField()->text().isEmpty());
     EXPECT_FALSE(reader->DownloadButton()->isEnabled());
     EXPECT_EQ(Sent(), std::vector<std::string>{});
+}
+
+TEST_F(MailReaderWindow, ALongBodyAndAManyRecipientListAreShownWhole) {
+    // Longer than any one text conversion may be, as the whole.
+    std::string body;
+    for (int i = 0; body.size() < 100000; ++i)
+        body += "Line " + std::to_string(i) + " \xC3\xA9\r\n";
+    std::string list;
+    for (int i = 0; i < 5000; ++i)
+        list += "0 user" + std::to_string(10000 + i) + " user" + std::to_string(10000 + i) + "\n";
+    box->OpenMessage(RowOf("Hello"));
+    ServeInParts(22, list);
+    ServeInParts(23, body);
+    ASSERT_TRUE(testsupport::SpinUntil([&] { return reader->isVisible(); }));
+    EXPECT_EQ(reader->ToField()->text().size(), 5000 * 11 - 2);
+    EXPECT_TRUE(reader->ToField()->text().endsWith("user14999"));
+    const QString shown = reader->BodyField()->toPlainText();
+    EXPECT_GT(shown.size(), 80000);
+    EXPECT_TRUE(shown.startsWith(QString::fromUtf8("Line 0 \xC3\xA9\nLine 1")));
 }
 
 TEST_F(MailReaderWindow, AnswersForAnEarlierOpeningAreIgnored) {
@@ -177,7 +212,8 @@ TEST_F(MailReaderWindow, ARefusedOrInterruptedSaveLeavesTheChosenFileAsItWas) {
         return n;
     };
     const std::string temp = reader->DownloadTempPath();
-    EXPECT_EQ(std::filesystem::path(temp).parent_path(), std::filesystem::path(target).parent_path());
+    EXPECT_EQ(std::filesystem::path(temp).parent_path(),
+              std::filesystem::path(target).parent_path());
     Refuse(24);
     EXPECT_FALSE(reader->Downloading());
     EXPECT_FALSE(std::filesystem::exists(temp));
