@@ -12,6 +12,8 @@
 #include <fstream>
 
 #include "app/AppHarness.h"
+#include "contacts/ContactsModule.h"
+#include "contacts/FindContactDlg.h"
 #include "mailbox/AttachmentProgressDlgs.h"
 #include "mailbox/ComposeFormats.h"
 #include "mailbox/ListMessage.h"
@@ -23,6 +25,9 @@
 #include "mailbox/TreeFolders.h"
 #include "server/core/ClientSession.h"
 #include "server/mailbox/MailboxService.h"
+#include "sessions/ListSessionsZorvic.h"
+#include "sessions/ManageSessionsDlg.h"
+#include "sessions/SessionsModule.h"
 #include "shell/MainDlg.h"
 #include "support/qt/LocalNetworkFixture.h"
 #include "ui/FixedButton.h"
@@ -329,6 +334,54 @@ TEST_F(MailComposeEndToEnd, ComposerOpeningCancellingAndPrefills) {
     EXPECT_TRUE(r.AttachmentField()->text().isEmpty());
     EXPECT_FALSE(r.DownloadButton()->isEnabled());
     EXPECT_FALSE(r.BodyField()->toPlainText().isEmpty());
+}
+
+TEST_F(MailComposeEndToEnd, ThePickersAddToTheComposerWhileItIsOpen) {
+    CMailboxWriteMsgDlg& c = Composer(*alice);
+    Box(*alice).Button("NEWMESSAGE")->click();
+    ASSERT_TRUE(SpinUntil([&] { return c.isVisible(); }));
+
+    // Individual...: the contact search; a double-click adds the account.
+    c.AddRecipientButton()->click();
+    ASSERT_TRUE(SpinUntil([&] { return c.SelectRecipientWindow().isVisible(); }));
+    c.SelectRecipientWindow().IndividualButton()->click();
+    EXPECT_FALSE(c.SelectRecipientWindow().isVisible());
+    contacts::CFindContactDlg& find =
+        *alice->state->FindModule<contacts::ContactsModule>()->FindWindow();
+    ASSERT_TRUE(SpinUntil([&] { return find.isVisible() && find.Records().rowCount() > 0; }));
+    int bobRow = -1;
+    for (int r = 0; r < find.Records().rowCount(); ++r) {
+        if (find.Records().RecordAt(r)->username == "bob") bobRow = r;
+    }
+    ASSERT_GE(bobRow, 0);
+    find.RowActivated(bobRow);
+    EXPECT_EQ(c.RecipientsField()->text(), "bob");
+    EXPECT_FALSE(find.isVisible());
+
+    // Session...: Manage Sessions; a double-click adds the session.
+    c.AddRecipientButton()->click();
+    ASSERT_TRUE(SpinUntil([&] { return c.SelectRecipientWindow().isVisible(); }));
+    c.SelectRecipientWindow().SessionButton()->click();
+    sessions::CManageSessionsDlg& manage =
+        *alice->state->FindModule<sessions::SessionsModule>()->Manage();
+    ASSERT_TRUE(
+        SpinUntil([&] { return manage.isVisible() && !manage.List().Model().Rows().isEmpty(); }));
+    const int teamRow = 0;
+    const QString session = manage.List().Model().Rows()[teamRow].name;
+    emit manage.List().RowActivated(teamRow);
+    EXPECT_EQ(c.RecipientsField()->text(), "bob, (" + session + ")");
+    EXPECT_FALSE(manage.isVisible());
+
+    // With the composer closed a double-click adds nothing.
+    alice->dialogs.answers.push_back(ui::MsgAnswer::Yes);
+    c.CancelButton()->click();
+    ASSERT_FALSE(c.isVisible());
+    const QString before = c.RecipientsField()->text();
+    alice->state->FindModule<sessions::SessionsModule>()->OpenSessionList();
+    ASSERT_TRUE(SpinUntil([&] { return manage.isVisible(); }));
+    emit manage.List().RowActivated(teamRow);
+    EXPECT_TRUE(manage.isVisible());
+    EXPECT_EQ(c.RecipientsField()->text(), before);
 }
 
 TEST_F(MailComposeEndToEnd, ADropStopsTheLockAndHidesTheWindows) {
