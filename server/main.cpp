@@ -74,6 +74,10 @@ int main(int argc, char** argv) {
         {"max-connections", "Connections in all; more are closed at once.", "N", "1000"});
     parser.addOption(
         {"max-per-address", "Connections from one address; more are closed at once.", "N", "64"});
+    parser.addOption(
+        {"mail-attachments", "Attachments one sender may keep on the server.", "N", "20"});
+    parser.addOption({"mail-attachment-space",
+                      "Bytes of attachments one sender may keep on the server.", "N", "52428800"});
     parser.addOption({"quiet", "Do not log connection events."});
     parser.process(app);
 
@@ -109,6 +113,12 @@ int main(int argc, char** argv) {
     const long long perAddress = Positive(parser.value("max-per-address"), 1000000);
     if (perAddress < 0) return Fail("--max-per-address needs a positive number");
     options.maxPerAddress = static_cast<int>(perAddress);
+    const long long attachments = Positive(parser.value("mail-attachments"), 1000000);
+    if (attachments < 0) return Fail("--mail-attachments needs a positive number");
+    options.mailAttachments = static_cast<int>(attachments);
+    const long long space = Positive(parser.value("mail-attachment-space"), 1LL << 40);
+    if (space < 0) return Fail("--mail-attachment-space needs a positive number");
+    options.mailAttachmentSpace = space;
     options.quiet = parser.isSet("quiet");
 
     RaiseDescriptorLimit();

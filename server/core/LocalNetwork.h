@@ -50,6 +50,9 @@ struct ServerOptions {
     // (a closed connection resumes at once).
     std::chrono::milliseconds acceptBackoff{250};
     bool quiet = false;
+    // Attachments a sender may keep on the server, in number and in bytes.
+    int mailAttachments = 20;
+    qint64 mailAttachmentSpace = 50LL * 1024 * 1024;
 };
 
 class LocalNetwork : public QObject {

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -13,6 +14,8 @@
 #include "server/core/ClientSession.h"
 #include "server/core/LocalNetwork.h"
 #include "server/core/TransferEngine.h"
+#include "server/sessions/SessionTable.h"
+#include "server/sessions/SessionsService.h"
 
 namespace localnet {
 
@@ -403,10 +406,12 @@ bool MailboxService::Deliver(const Delivery& d, int32_t* numberOut, QString* err
     for (const QString& r : d.recipients) {
         const Account* a = net->FindAccount(r);
         if (a == nullptr) return refuse(QString("Recipient '%1' does not exist").arg(r));
-        recipientLines << "0 " + a->username;
+        recipientLines << "0 " + a->username + " " + a->username;
         if (!individuals.contains(a->username.toLower())) individuals << a->username.toLower();
     }
-    for (const auto& s : d.sessions) recipientLines << "1 " + OneLine(s.name);
+    for (const auto& s : d.sessions) {
+        recipientLines << "1 " + PathName(OneLine(s.id)) + " " + OneLine(s.name);
+    }
 
     NetState& state = nets_[number];
     int32_t n = 1;
@@ -655,6 +660,184 @@ const MailboxService::Message* MailboxService::FindMessage(const QString& number
     return it == net->second.messages.end() ? nullptr : &it->second;
 }
 
+const MailboxService::Message* MailboxService::Readable(const QString& number, const QString& reader,
+                                                        const QString& sender, int32_t n) const {
+    const Message* m = FindMessage(number, sender, n);
+    if (m == nullptr) return nullptr;
+    const QString who = reader.toLower();
+    const QString from = sender.toLower();
+    if (who == from) return m;
+    const Box* box = MailboxOf(number, who);
+    if (box == nullptr) return nullptr;
+    for (const auto& root : box->roots) {
+        for (const Folder& f : root) {
+            for (const Entry& e : f.entries) {
+                if (e.sender == from && e.number == n) return m;
+            }
+        }
+    }
+    return nullptr;
+}
+
+bool MailboxService::AttachmentNameOf(const QString& number, const QString& reader,
+                                      const QString& sender, int32_t n, int32_t attachment,
+                                      QString& name) const {
+    const Message* m = Readable(number, reader, sender, n);
+    if (m == nullptr || m->attachment == kNoAttachment || m->attachment != attachment) return false;
+    name = m->attachmentName;
+    return true;
+}
+
+bool MailboxService::RecipientList(const QString& number, const QString& reader, int32_t root,
+                                   const QString& key, const QString& sender, int32_t n,
+                                   QByteArray& out) {
+    const Message* m = Readable(number, reader, sender, n);
+    if (m == nullptr) return false;
+    out = m->recipients.toUtf8();
+    if (!out.isEmpty()) out += '\n';
+    // Opening a message is what reads it: the entry in the folder it was
+    // opened from stops being unread.
+    const QString owner = reader.toLower();
+    const Box* current = MailboxOf(number, owner);
+    if (current == nullptr) return true;
+    Box box = *current;
+    Folder* folder = box.Find(root, key);
+    if (folder == nullptr) return true;
+    bool changed = false;
+    for (Entry& e : folder->entries) {
+        if (e.sender == sender.toLower() && e.number == n && e.unread != 0) {
+            e.unread = 0;
+            changed = true;
+        }
+    }
+    if (changed && !Commit(number, {{owner, box}}, {}, {}, {})) {
+        qWarning("mailbox: marking a message read failed for %s", qPrintable(owner));
+    }
+    return true;
+}
+
+QStringList MailboxService::TakeRecipientList(const QString& number, const QString& owner,
+                                              const QByteArray& file) {
+    pending_.erase(OwnerKey(number, owner));
+    Network* net = network_.GetStore().FindNetwork(number);
+    SessionsService* sessions = nullptr;
+    for (const auto& service : network_.AllServices()) {
+        if (auto* found = dynamic_cast<SessionsService*>(service.get())) sessions = found;
+    }
+    PendingSend send;
+    QStringList unknown;
+    const QList<QByteArray> lines = file.split('\n');
+    int count = 0;
+    for (QByteArray line : lines) {
+        if (line.endsWith('\r')) line.chop(1);
+        if (line.isEmpty()) continue;
+        if (++count > kMaxRecipientLines) return {"Too many recipients"};
+        const qsizetype space = line.indexOf(' ');
+        const QByteArray type = space < 0 ? line : line.left(space);
+        const QString name = space < 0 ? QString() : QString::fromUtf8(line.mid(space + 1));
+        if (type == "0") {
+            const Account* a = net == nullptr ? nullptr : net->FindAccount(name);
+            if (a == nullptr) {
+                unknown << name;
+            } else if (!send.individuals.contains(a->username, Qt::CaseInsensitive)) {
+                send.individuals << a->username;
+            }
+        } else if (type == "1") {
+            const StoredSession* s =
+                sessions == nullptr ? nullptr : sessions->FindByName(number, name);
+            if (s == nullptr) {
+                unknown << "(" + name + ")";
+                continue;
+            }
+            // A session's mail reaches its creator, its moderators and whoever is in it.
+            Delivery::ToSession to{s->id, s->name, {}};
+            const auto add = [&to](const QString& who) {
+                if (!who.isEmpty() && !to.members.contains(who, Qt::CaseInsensitive))
+                    to.members << who;
+            };
+            add(s->creator);
+            for (const QString& m : s->moderators) add(m);
+            for (const ClientSession* p : s->participants) add(p->Username());
+            send.sessions.push_back(std::move(to));
+        } else {
+            unknown << QString::fromUtf8(line);
+        }
+    }
+    if (unknown.isEmpty() && (!send.individuals.isEmpty() || !send.sessions.empty())) {
+        pending_[OwnerKey(number, owner)] = std::move(send);
+    } else if (unknown.isEmpty()) {
+        unknown << "No recipients";
+    }
+    return unknown;
+}
+
+bool MailboxService::DeliverPending(const QString& number, const QString& owner, bool* withReport,
+                                    bool* selfToo) {
+    const auto it = pending_.find(OwnerKey(number, owner));
+    if (it == pending_.end() || !it->second.hasBody) return false;
+    const PendingSend send = std::move(it->second);
+    pending_.erase(it);
+    Delivery d;
+    d.number = number;
+    d.sender = owner;
+    d.recipients = send.individuals;
+    d.sessions = send.sessions;
+    d.subject = send.subject;
+    d.body = send.body;
+    d.hasAttachment = send.hasAttachment;
+    d.attachmentName = send.attachmentName;
+    d.attachment = send.attachment;
+    QString why;
+    if (!Deliver(d, nullptr, &why)) {
+        qWarning("mailbox: delivery from %s failed: %s", qPrintable(owner), qPrintable(why));
+        return false;
+    }
+    bool self = send.individuals.contains(owner, Qt::CaseInsensitive);
+    QByteArray report;
+    for (const QString& r : send.individuals) report += r.toUtf8() + "\n";
+    for (const auto& s : send.sessions) {
+        self = self || s.members.contains(owner, Qt::CaseInsensitive);
+        report += "(" + s.name.toUtf8() + "): " + s.members.join(", ").toUtf8() + "\n";
+    }
+    *withReport = !send.sessions.empty();
+    *selfToo = self;
+    if (*withReport) reports_[OwnerKey(number, owner)] = report;
+    return true;
+}
+
+std::pair<int, qint64> MailboxService::KeptAttachments(const QString& number,
+                                                      const QString& sender) const {
+    std::pair<int, qint64> kept{0, 0};
+    const auto net = nets_.find(number);
+    if (net == nets_.end()) return kept;
+    const QString from = sender.toLower();
+    for (const auto& [key, m] : net->second.messages) {
+        if (key.first != from || m.attachment == kNoAttachment) continue;
+        ++kept.first;
+        kept.second += QFileInfo(network_.GetStore().ResolvePath(
+                                     AttachmentPath(number, from, key.second)))
+                           .size();
+    }
+    return kept;
+}
+
+QByteArray MailboxService::LastReport(const QString& number, const QString& owner) const {
+    const auto it = reports_.find(OwnerKey(number, owner));
+    return it == reports_.end() ? QByteArray() : it->second;
+}
+
+void MailboxService::SendOnNetworkConnection(const QString& number, const QString& owner,
+                                             net::MessageWriter& w) {
+    for (ClientSession* s : network_.Sessions()) {
+        if (s->Kind() == ServerKind::Network && s->LoggedIn() && s->NetworkNumber() == number &&
+            s->Username().compare(owner, Qt::CaseInsensitive) == 0) {
+            s->Send(w, net::Primary::Mailbox);
+            return;
+        }
+    }
+    qWarning("mailbox: %s has no network-server connection to answer on", qPrintable(owner));
+}
+
 void MailboxService::RegisterHandlers() {
     Router& router = network_.GetRouter();
     router.Register(ServerKind::File, net::Primary::Mailbox, net::mailbox::kCreateFolder,
@@ -704,7 +887,209 @@ void MailboxService::RegisterHandlers() {
                         s.Send(w, net::Primary::Mailbox);
                     });
 
+    router.Register(
+        ServerKind::File, net::Primary::Mailbox, net::mailbox::kAttachmentName,
+        [this](ClientSession& s, const net::bufHeader&, net::MessageReader& f) {
+            int32_t root = 0, n = 0, attachment = 0;
+            std::string key, sender;
+            QString name;
+            const bool ok = f.Int(-1, -1, root) && f.Str(0, 255, key) && f.Str(0, 255, sender) &&
+                            f.Int(-1, -1, n) && f.Int(-1, -1, attachment) &&
+                            AttachmentNameOf(s.NetworkNumber(), s.Username(),
+                                             QString::fromUtf8(sender.data(),
+                                                               static_cast<qsizetype>(sender.size())),
+                                             n, attachment, name) &&
+                            !name.isEmpty();
+            if (ok) {
+                net::MessageWriter w(net::mailbox::kAttachmentNameAnswer);
+                w.Str(CutUtf8(name, 98).toStdString() + "\n");
+                s.Send(w, net::Primary::Mailbox);
+            } else {
+                net::MessageWriter w(net::mailbox::kMessageGone);
+                s.Send(w, net::Primary::Mailbox);
+            }
+        });
+
+    router.Register(ServerKind::Network, net::Primary::Mailbox, net::mailbox::kDeliver,
+                    [this](ClientSession& s, const net::bufHeader&, net::MessageReader&) {
+                        bool withReport = false, selfToo = false;
+                        if (!DeliverPending(s.NetworkNumber(), s.Username(), &withReport,
+                                            &selfToo)) {
+                            qWarning("mailbox: deliver from %s without a complete send ignored",
+                                     qPrintable(s.Username()));
+                            return;
+                        }
+                        net::MessageWriter w(withReport ? net::mailbox::kSentWithReport
+                                                        : net::mailbox::kSent);
+                        w.Int(selfToo ? 1 : 0);
+                        s.Send(w, net::Primary::Mailbox);
+                    });
+
     TransferEngine& transfers = network_.Transfers();
+    const auto readMessage = [](net::MessageReader& f, std::string& sender, int32_t& n,
+                                int32_t& attachment) {
+        int32_t zero = 0;
+        return f.Str(0, 255, sender) && f.Int(-1, -1, n) && f.Int(-1, -1, attachment) &&
+               f.Int(-1, -1, zero);
+    };
+    const auto qs = [](const std::string& text) {
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    };
+    transfers.RegisterDownload(net::mailbox::kReportDownload,
+                               [this](ClientSession& s, net::MessageReader& f) {
+                                   int32_t zero = 0;
+                                   if (!f.Int(-1, -1, zero)) return DownloadDecision::Refuse();
+                                   return DownloadDecision::ServeBytes(
+                                       LastReport(s.NetworkNumber(), s.Username()));
+                               });
+    transfers.RegisterUpload(
+        net::mailbox::kRecipientsUpload, [this](ClientSession& s, int32_t size, net::MessageReader&) {
+            if (size > kMaxRecipientFile) {
+                return UploadDecision::Refuse(net::upload::kRefusedFileTooLarge,
+                                              "A list of recipients may be at most 64 KiB");
+            }
+            const QString number = s.NetworkNumber();
+            const QString owner = s.Username();
+            const QString path = Store::NetworkFolder(number) + "/mailbox/incoming/" +
+                                 QString::number(s.Id()) + ".listrecipient";
+            return UploadDecision::Accept(
+                path, [this, number, owner](ClientSession&, bool stored, const QString& full) {
+                    QByteArray file;
+                    QFile in(full);
+                    if (stored && in.open(QIODevice::ReadOnly)) file = in.readAll();
+                    in.close();
+                    QFile::remove(full);
+                    if (!stored) return;
+                    const QStringList unknown = TakeRecipientList(number, owner, file);
+                    if (unknown.isEmpty()) {
+                        net::MessageWriter w(net::mailbox::kGoAhead);
+                        SendOnNetworkConnection(number, owner, w);
+                    } else {
+                        net::MessageWriter w(net::mailbox::kRecipientsRefused);
+                        w.Str(CutUtf8("Unknown recipients: " + unknown.join(", "), kMaxDetails)
+                                  .toStdString());
+                        SendOnNetworkConnection(number, owner, w);
+                    }
+                });
+        });
+    transfers.RegisterUpload(
+        net::mailbox::kAttachmentUpload,
+        [this](ClientSession& s, int32_t size, net::MessageReader& f) {
+            std::string nameBytes;
+            if (!f.Str(0, 255, nameBytes)) {
+                return UploadDecision::Refuse(net::upload::kRefusedInvalidFilename,
+                                              "The attachment's name could not be read");
+            }
+            const QString number = s.NetworkNumber();
+            const QString owner = s.Username();
+            const ServerOptions& options = network_.Options();
+            const auto [count, bytes] = KeptAttachments(number, owner);
+            if (count >= options.mailAttachments) {
+                return UploadDecision::Refuse(
+                    net::upload::kRefusedTooManyAttachments,
+                    QString("You may keep at most %1 attachments; delete some sent messages")
+                        .arg(options.mailAttachments)
+                        .toStdString());
+            }
+            if (size > kMaxAttachment || bytes + size > options.mailAttachmentSpace) {
+                return UploadDecision::Refuse(net::upload::kRefusedAttachmentSpace,
+                                              "There is no room for this attachment");
+            }
+            // The name is only data: files are stored by message number.
+            const QString name = QString::fromUtf8(
+                CutUtf8(OneLine(QString::fromUtf8(nameBytes.data(),
+                                                  static_cast<qsizetype>(nameBytes.size()))),
+                        99));
+            const QString path = Store::NetworkFolder(number) + "/mailbox/incoming/" +
+                                 QString::number(s.Id()) + ".attachment";
+            return UploadDecision::Accept(
+                path, [this, number, owner, name](ClientSession&, bool stored, const QString& full) {
+                    QByteArray data;
+                    QFile in(full);
+                    const bool read = stored && in.open(QIODevice::ReadOnly);
+                    if (read) data = in.read(kMaxAttachment);
+                    in.close();
+                    QFile::remove(full);
+                    const auto it = pending_.find(OwnerKey(number, owner));
+                    if (!read || it == pending_.end()) return;
+                    it->second.hasAttachment = true;
+                    it->second.attachmentName = name;
+                    it->second.attachment = data;
+                });
+        });
+    transfers.RegisterUpload(
+        net::mailbox::kBodyUpload, [this](ClientSession& s, int32_t size, net::MessageReader& f) {
+            std::string subjectBytes;
+            if (!f.Str(0, 1024, subjectBytes)) {
+                return UploadDecision::Refuse(net::upload::kRefusedInvalidFilename,
+                                              "The subject could not be read");
+            }
+            const QString subject = QString::fromUtf8(
+                subjectBytes.data(), static_cast<qsizetype>(subjectBytes.size()));
+            if (subject.isEmpty() || subject.size() > kMaxSubject) {
+                return UploadDecision::Refuse(net::upload::kRefusedInvalidFilename,
+                                              "A subject has 1 to 100 characters");
+            }
+            if (size > kMaxBody) {
+                s.Abort("a message body over 400000 bytes");
+                return UploadDecision::Ignore();
+            }
+            const QString number = s.NetworkNumber();
+            const QString owner = s.Username();
+            const QString path = Store::NetworkFolder(number) + "/mailbox/incoming/" +
+                                 QString::number(s.Id()) + ".message";
+            return UploadDecision::Accept(
+                path, [this, number, owner, subject](ClientSession& session, bool stored,
+                                                     const QString& full) {
+                    QByteArray body;
+                    QFile in(full);
+                    const bool read = stored && in.open(QIODevice::ReadOnly);
+                    if (read) body = in.read(kMaxBody);
+                    in.close();
+                    QFile::remove(full);
+                    const auto it = pending_.find(OwnerKey(number, owner));
+                    if (!read || it == pending_.end()) return;
+                    it->second.subject = subject;
+                    it->second.body = body;
+                    it->second.hasBody = true;
+                    net::MessageWriter w(net::mailbox::kGoAhead);
+                    session.Send(w, net::Primary::Mailbox);
+                });
+        });
+    transfers.RegisterDownload(
+        net::mailbox::kRecipientsDownload, [this, readMessage, qs](ClientSession& s,
+                                                                   net::MessageReader& f) {
+            int32_t root = 0, n = 0, attachment = 0;
+            std::string key, sender;
+            QByteArray list;
+            if (!f.Int(-1, -1, root) || !f.Str(0, 255, key) ||
+                !readMessage(f, sender, n, attachment) ||
+                !RecipientList(s.NetworkNumber(), s.Username(), root, qs(key), qs(sender), n, list))
+                return DownloadDecision::Refuse();
+            return DownloadDecision::ServeBytes(list);
+        });
+    transfers.RegisterDownload(
+        net::mailbox::kBodyDownload, [this, readMessage, qs](ClientSession& s,
+                                                             net::MessageReader& f) {
+            int32_t n = 0, attachment = 0;
+            std::string sender;
+            if (!readMessage(f, sender, n, attachment) ||
+                Readable(s.NetworkNumber(), s.Username(), qs(sender), n) == nullptr)
+                return DownloadDecision::Refuse();
+            return DownloadDecision::ServeFile(BodyPath(s.NetworkNumber(), qs(sender), n));
+        });
+    transfers.RegisterDownload(
+        net::mailbox::kAttachmentDownload, [this, readMessage, qs](ClientSession& s,
+                                                                   net::MessageReader& f) {
+            int32_t n = 0, attachment = 0;
+            std::string sender;
+            const Message* m = nullptr;
+            if (!readMessage(f, sender, n, attachment) ||
+                (m = Readable(s.NetworkNumber(), s.Username(), qs(sender), n)) == nullptr ||
+                m->attachment == kNoAttachment || m->attachment != attachment)
+                return DownloadDecision::Refuse();
+            return DownloadDecision::ServeFile(AttachmentPath(s.NetworkNumber(), qs(sender), n));
+        });
     transfers.RegisterDownload(net::mailbox::kFolderListDownload,
                                [this](ClientSession& s, net::MessageReader&) {
                                    return DownloadDecision::ServeBytes(

@@ -26,6 +26,10 @@
 
 class QSqlDatabase;
 
+namespace net {
+class MessageWriter;
+}
+
 namespace localnet {
 
 class ClientSession;
@@ -118,6 +122,17 @@ class MailboxService : public Service {
                      const QString& key, QByteArray& out);
     int64_t UnreadTotal(const QString& number, const QString& owner);
 
+    // Reading a message: only its sender and the accounts holding it may,
+    // and only while the sender keeps it. The recipient list ("type key
+    // name" lines) is what opens a message, so it also marks the entry read
+    // in the folder named.
+    bool AttachmentNameOf(const QString& number, const QString& reader, const QString& sender,
+                          int32_t n, int32_t attachment, QString& name) const;
+    bool RecipientList(const QString& number, const QString& reader, int32_t root,
+                       const QString& key, const QString& sender, int32_t n, QByteArray& out);
+    const Message* Readable(const QString& number, const QString& reader, const QString& sender,
+                            int32_t n) const;
+
     // Read-only views for tests and diagnostics; null when absent.
     const Box* MailboxOf(const QString& number, const QString& owner) const;
     const Message* FindMessage(const QString& number, const QString& sender, int32_t n) const;
@@ -125,7 +140,45 @@ class MailboxService : public Service {
     static QString BodyPath(const QString& number, const QString& sender, int32_t n);
     static QString AttachmentPath(const QString& number, const QString& sender, int32_t n);
 
+    // Sending from a client: the recipient list, then the body, then
+    // deliver. One pending send per account, replaced by each new list.
+    static constexpr qint64 kMaxRecipientFile = 64 * 1024;
+    static constexpr int kMaxRecipientLines = 2000;
+    static constexpr int kMaxSubject = 100;
+    static constexpr qint64 kMaxBody = 400000;
+    static constexpr qint64 kMaxAttachment = 10LL * 1024 * 1024;
+    // The attachments the sender keeps on the server: how many, how many bytes.
+    std::pair<int, qint64> KeptAttachments(const QString& number, const QString& sender) const;
+    // Checks a recipient list and keeps it as the account's pending send;
+    // returns the recipients that do not exist ("name", "(name)"), empty
+    // when all do. `tooLong` when it has more lines than allowed.
+    QStringList TakeRecipientList(const QString& number, const QString& owner,
+                                  const QByteArray& file);
+    // Delivers the account's pending send when it is complete; false (and
+    // nothing sent) otherwise. `report` receives the mail report when a
+    // session was addressed, `selfToo` whether the sender is a recipient.
+    bool DeliverPending(const QString& number, const QString& owner, bool* withReport,
+                        bool* selfToo);
+    // The account's last mail report (empty when none).
+    QByteArray LastReport(const QString& number, const QString& owner) const;
+
   private:
+    struct PendingSend {
+        QStringList individuals;
+        std::vector<Delivery::ToSession> sessions;
+        bool hasAttachment = false;
+        QString attachmentName;
+        QByteArray attachment;
+        bool hasBody = false;
+        QString subject;
+        QByteArray body;
+    };
+    static QString OwnerKey(const QString& number, const QString& owner) {
+        return number + '/' + owner.toLower();
+    }
+    void SendOnNetworkConnection(const QString& number, const QString& owner,
+                                 net::MessageWriter& w);
+
     struct NetState {
         std::map<QString, Box> boxes;  // by lower-case owner
         std::map<std::pair<QString, int32_t>, Message> messages;
@@ -146,6 +199,8 @@ class MailboxService : public Service {
     void PushNewMail(const QString& number, const QStringList& owners);
 
     LocalNetwork& network_;
+    std::map<QString, PendingSend> pending_;  // by OwnerKey
+    std::map<QString, QByteArray> reports_;   // by OwnerKey
     std::map<QString, NetState> nets_;
     qint64 nextPosition_ = 1;
 };

@@ -106,6 +106,10 @@ SessionsService::SessionsService(LocalNetwork& network)
     connect(&network_, &LocalNetwork::PresenceChanged, this, &SessionsService::OnPresenceChanged);
 }
 
+const StoredSession* SessionsService::FindByName(const QString& number, const QString& name) {
+    return TableOf(number).FindByName(name);
+}
+
 QString SessionsService::SessionFolder(const QString& number, const QString& id) {
     return Store::NetworkFolder(number) + "/sessions/" + id;
 }

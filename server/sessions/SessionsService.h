@@ -40,6 +40,8 @@ class SessionsService : public QObject, public Service {
 
     // A session of a network by its id; null when there is none.
     const StoredSession* FindById(const QString& number, const QString& id);
+    // A session of a network by its name, any case; null when there is none.
+    const StoredSession* FindByName(const QString& number, const QString& name);
 
     // The folder of one session, relative to the data folder.
     static QString SessionFolder(const QString& number, const QString& id);

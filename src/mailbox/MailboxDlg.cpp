@@ -186,6 +186,11 @@ void CMailboxDlg::OpenMailbox() {
     RequestFolderList();
 }
 
+void CMailboxDlg::RefreshQuietly() {
+    state_.SetQuiet(true);
+    if (!RequestFolderList()) state_.SetQuiet(false);
+}
+
 bool CMailboxDlg::RequestFolderList() {
     const std::string path = net::PrepareTransferFile(client_.DataDirectory(), kFolderListFile);
     if (path.empty()) return false;
@@ -406,11 +411,15 @@ void CMailboxDlg::Handle(const MailboxEvent& event) {
             break;
         case Kind::CreateFolderRefused:
         case Kind::DeleteFolderRefused:
+            client_.ShowServerResponse(ResponseHeading(event.kind), event.text);
+            break;
         case Kind::RecipientsRefused:
             client_.ShowServerResponse(ResponseHeading(event.kind), event.text);
+            if (hooks_.recipientsRefused) hooks_.recipientsRefused();
             break;
         case Kind::MessageGone:
             client_.ShowServerResponse(ResponseHeading(event.kind), kMessageGoneDetails);
+            if (hooks_.messageGone) hooks_.messageGone();
             break;
         case Kind::UnreadMail:
             UnreadMail(event.value);
@@ -419,7 +428,7 @@ void CMailboxDlg::Handle(const MailboxEvent& event) {
             NewMail();
             break;
         case Kind::GoAhead:
-            if (hooks_.goAhead) hooks_.goAhead();
+            if (hooks_.goAhead) hooks_.goAhead(event.onFileServer);
             break;
         case Kind::Sent:
         case Kind::SentWithReport:

@@ -45,11 +45,14 @@ struct MailboxHooks {
     // lies in. Without it a double-click does nothing.
     std::function<void(const CMailboxMessage& message, int32_t rootType, const std::string& key)>
         read;
-    // Responses of sending and reading: go-ahead (4), sent (6), sent with a
-    // report (7), the attachment name (9).
-    std::function<void()> goAhead;
+    // Responses of sending and reading: go-ahead (4, told apart by the
+    // connection it came on), the recipients refused (5), sent (6), sent with
+    // a report (7), the attachment name (9), the message gone (10).
+    std::function<void(bool onFileServer)> goAhead;
+    std::function<void()> recipientsRefused;
     std::function<void(bool withReport, int32_t value)> sent;
     std::function<void(const std::string& name)> attachmentName;
+    std::function<void()> messageGone;
 };
 
 class CMailboxDlg : public ui::CSkinnedDlg {
@@ -75,6 +78,8 @@ class CMailboxDlg : public ui::CSkinnedDlg {
     void ResetForLogin();
     // The mail button: the user's own refresh (the window comes up).
     void OpenMailbox();
+    // A refresh that does not bring the window forward.
+    void RefreshQuietly();
 
     // The chain.
     bool RequestFolderList();

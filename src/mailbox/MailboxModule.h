@@ -1,7 +1,8 @@
 #pragma once
 
 // The mailbox module: the Mailbox window and its companions, the mailbox
-// family, the transfers of its three list files and the mail button.
+// family, the transfers of its list files, the mail button, and writing and
+// reading messages with their attachments.
 
 #include <memory>
 
@@ -10,6 +11,8 @@
 namespace mailbox {
 
 class CMailboxDlg;
+class CMailboxMessageDlg;
+class CMailboxWriteMsgDlg;
 
 class MailboxModule final : public shell::Module {
   public:
@@ -19,9 +22,14 @@ class MailboxModule final : public shell::Module {
 
     // Null until registered.
     CMailboxDlg* Window() const { return window_.get(); }
+    CMailboxWriteMsgDlg* Composer() const { return composer_.get(); }
+    CMailboxMessageDlg* Reader() const { return reader_.get(); }
 
   private:
+    // The mailbox goes last: the others' hooks point into it.
     std::unique_ptr<CMailboxDlg> window_;
+    std::unique_ptr<CMailboxWriteMsgDlg> composer_;
+    std::unique_ptr<CMailboxMessageDlg> reader_;
 };
 
 std::unique_ptr<shell::Module> MakeModule();

@@ -142,4 +142,19 @@ bool SendUnreadRequest(net::Connection& fileServer) {
     return fileServer.Send(net::MessageWriter(net::mailbox::kUnreadRequest), net::Primary::Mailbox);
 }
 
+bool SendAttachmentNameRequest(net::Connection& fileServer, int32_t rootType, const std::string& key,
+                               const std::string& sender, int32_t number, int32_t attachment) {
+    return fileServer.Send(net::MessageWriter(net::mailbox::kAttachmentName)
+                               .Int(rootType)
+                               .Str(key)
+                               .Str(sender)
+                               .Int(number)
+                               .Int(attachment),
+                           net::Primary::Mailbox);
+}
+
+bool SendDeliver(net::Connection& networkServer) {
+    return networkServer.Send(net::MessageWriter(net::mailbox::kDeliver), net::Primary::Mailbox);
+}
+
 }  // namespace mailbox

@@ -35,6 +35,9 @@ struct MailboxEvent {
     Kind kind = Kind::None;
     int32_t value = 0;  // Sent / SentWithReport: 0..1; UnreadMail: the count
     std::string text;   // refusals: the explanation; AttachmentName: the name
+    // The go-ahead means one thing from the network server (the recipients
+    // exist) and another from the file server (the body is stored).
+    bool onFileServer = false;
 };
 
 // Decodes the message in `buffer`; on a field that fails its range, or a code
@@ -53,5 +56,10 @@ inline constexpr char kMessageGoneDetails[] = "Attachment filename file could no
 bool SendCreateFolder(net::Connection& fileServer, int32_t rootType, const std::string& name);
 bool SendDeleteFolder(net::Connection& fileServer, int32_t rootType, const std::string& key);
 bool SendUnreadRequest(net::Connection& fileServer);
+// Asks for the name of a message's attachment (answered by 9 or 10).
+bool SendAttachmentNameRequest(net::Connection& fileServer, int32_t rootType, const std::string& key,
+                               const std::string& sender, int32_t number, int32_t attachment);
+// Delivers the message whose parts were uploaded; on the network-server connection.
+bool SendDeliver(net::Connection& networkServer);
 
 }  // namespace mailbox

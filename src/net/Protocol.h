@@ -264,6 +264,16 @@ enum Code : int32_t {
 inline constexpr int32_t kOperationUpload = 8;     // upload: file size
 inline constexpr int32_t kFolderListDownload = 9;  // download: integer 0
 inline constexpr int32_t kMessageListDownload = 10;  // download: integer 0, root type, folder key
+// Transfer request codes of writing and reading a message.
+inline constexpr int32_t kRecipientsUpload = 5;    // upload: file size
+inline constexpr int32_t kAttachmentUpload = 6;    // upload: file size, attachment name
+inline constexpr int32_t kBodyUpload = 7;          // upload: file size, subject
+inline constexpr int32_t kReportDownload = 11;     // download: integer 0
+// download: root type, folder key, sender, message number, attachment number, integer 0
+inline constexpr int32_t kRecipientsDownload = 12;
+// download: sender, message number, attachment number, integer 0
+inline constexpr int32_t kBodyDownload = 13;
+inline constexpr int32_t kAttachmentDownload = 14;
 }  // namespace mailbox
 
 // Poll family (primary 13), on the file-server connection.

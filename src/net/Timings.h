@@ -19,6 +19,7 @@ struct Timings {
     ms blinkInterval{500};      // the tray icon's blink
     ms refreshInterval{30000};  // the main window's periodic refresh
     ms idleTimeout{60000};      // the servers drop a client silent this long
+    ms mailSendLock{3000};      // the message composer stays locked this long before a send
 
     // Everything scaled down for tests: short, but still in the same order.
     static Timings Fast() {
@@ -30,6 +31,7 @@ struct Timings {
         t.blinkInterval = ms{20};
         t.refreshInterval = ms{200};
         t.idleTimeout = ms{2000};
+        t.mailSendLock = ms{30};
         return t;
     }
 };

@@ -386,3 +386,223 @@ TEST_F(MailboxServiceTest, SessionMailGoesToTheSessionFolderOfEachMember) {
 
 }  // namespace
 }  // namespace servertest
+
+namespace servertest {
+namespace {
+
+class MailReadingTest : public MailboxServiceTest {
+  protected:
+    std::optional<std::string> Download(TestClient& c, net::MessageWriter& w, int32_t slot) {
+        EXPECT_TRUE(c.Send(w, Primary::Download));
+        return Collect(c, slot);
+    }
+    std::optional<std::string> Recipients(TestClient& c, int32_t root, const std::string& key,
+                                          const std::string& sender, int32_t n, int32_t att) {
+        net::MessageWriter w(net::mailbox::kRecipientsDownload);
+        w.Int(root).Str(key).Str(sender).Int(n).Int(att).Int(0);
+        return Download(c, w, 22);
+    }
+    std::optional<std::string> Part(TestClient& c, int32_t code, int32_t slot,
+                                    const std::string& sender, int32_t n, int32_t att) {
+        net::MessageWriter w(code);
+        w.Str(sender).Int(n).Int(att).Int(0);
+        return Download(c, w, slot);
+    }
+    std::pair<int32_t, std::string> Name(TestClient& c, const std::string& sender, int32_t n,
+                                         int32_t att) {
+        net::MessageWriter w(net::mailbox::kAttachmentName);
+        w.Int(0).Str("Primary").Str(sender).Int(n).Int(att);
+        return Ask(c, w);
+    }
+};
+
+// Uploads `file` under `code` on `slot`; false when the go-ahead did not come.
+bool UploadWhole(TestClient& c, net::MessageWriter& request, int32_t slot, const std::string& file) {
+    if (!c.Send(request, Primary::Upload)) return false;
+    auto go = c.Receive();
+    if (!go || !go->Is(Primary::Upload, Secondary::Response, net::upload::kGoAhead)) return false;
+    for (size_t at = 0; at < file.size(); at += 4096) {
+        const std::string chunk = file.substr(at, 4096);
+        net::MessageWriter cw(net::upload::kChunk);
+        cw.Int(slot).Raw(chunk.data(), static_cast<int>(chunk.size()));
+        if (!c.Send(cw, Primary::Upload, Secondary::Response)) return false;
+    }
+    return true;
+}
+
+TEST_F(MailReadingTest, SendingChecksRecipientsThenDeliversWithAReport) {
+    TestClient aliceNet;
+    ASSERT_TRUE(aliceNet.Login(server.NetworkPort(), "1234567", "alice", "alicepass"));
+    const auto list = [&](const std::string& file) {
+        net::MessageWriter w(net::mailbox::kRecipientsUpload);
+        w.Int(static_cast<int32_t>(file.size()));
+        EXPECT_TRUE(UploadWhole(alice, w, 17, file));
+        return aliceNet.Receive();
+    };
+    auto refused = list("0 bob\n0 nobody\n1 No Such Session\n");
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(refused->Is(Primary::Mailbox, Secondary::Response, net::mailbox::kRecipientsRefused));
+    std::string why;
+    auto rf = refused->Reader();
+    EXPECT_TRUE(rf.Str(1, 512, why));
+    EXPECT_EQ(why, "Unknown recipients: nobody, (No Such Session)");
+
+    // Deliver without a complete send is ignored.
+    net::MessageWriter early(net::mailbox::kDeliver);
+    ASSERT_TRUE(aliceNet.Send(early, Primary::Mailbox));
+    EXPECT_FALSE(aliceNet.Receive(std::chrono::milliseconds(100)));
+
+    auto ok = list("0 BOB\n1 team alpha\n");
+    ASSERT_TRUE(ok);
+    EXPECT_TRUE(ok->Is(Primary::Mailbox, Secondary::Response, net::mailbox::kGoAhead));
+
+    const auto body = [&](const std::string& subject, const std::string& text) {
+        net::MessageWriter w(net::mailbox::kBodyUpload);
+        w.Int(static_cast<int32_t>(text.size())).Str(subject);
+        return UploadWhole(alice, w, 19, text);
+    };
+    EXPECT_FALSE(body(std::string(101, 's'), "text")) << "a subject of 101 characters is refused";
+    ASSERT_TRUE(body(std::string(100, 's'), "the text"));
+    auto stored = alice.Receive();
+    ASSERT_TRUE(stored);
+    EXPECT_TRUE(stored->Is(Primary::Mailbox, Secondary::Response, net::mailbox::kGoAhead))
+        << "the body's go-ahead comes on the file-server connection";
+
+    net::MessageWriter deliver(net::mailbox::kDeliver);
+    ASSERT_TRUE(aliceNet.Send(deliver, Primary::Mailbox));
+    std::optional<Received> sent;
+    while ((sent = aliceNet.Receive()) && sent->header.nDescSecondary != +Secondary::Response) {
+    }
+    ASSERT_TRUE(sent);
+    EXPECT_TRUE(sent->Is(Primary::Mailbox, Secondary::Response, net::mailbox::kSentWithReport));
+    int32_t self = -1;
+    auto sf = sent->Reader();
+    EXPECT_TRUE(sf.Int(0, 1, self));
+    EXPECT_EQ(self, 1) << "alice created Team Alpha, so she is reached too";
+
+    net::MessageWriter report(net::mailbox::kReportDownload);
+    report.Int(0);
+    const std::string text = Download(alice, report, 20).value_or("<refused>");
+    EXPECT_EQ(text.substr(0, 4), "bob\n");
+    EXPECT_NE(text.find("(Team Alpha): alice"), std::string::npos) << text;
+
+    TestClient bob;
+    ASSERT_TRUE(bob.Login(server.FilePort(), "1234567", "bob", "bobpass"));
+    EXPECT_FALSE(LineOf(Messages(bob, 0, "Primary").value_or(""), std::string(100, 's')).empty());
+}
+
+TEST_F(MailReadingTest, AttachmentsAreLimitedInSizeAndInNumberKept) {
+    TestClient aliceNet;
+    ASSERT_TRUE(aliceNet.Login(server.NetworkPort(), "1234567", "alice", "alicepass"));
+    net::MessageWriter listRequest(net::mailbox::kRecipientsUpload);
+    const std::string list = "0 bob\n";
+    listRequest.Int(static_cast<int32_t>(list.size()));
+    ASSERT_TRUE(UploadWhole(alice, listRequest, 17, list));
+    auto go = aliceNet.Receive();
+    ASSERT_TRUE(go && go->Is(Primary::Mailbox, Secondary::Response, net::mailbox::kGoAhead));
+
+    const auto refusal = [&](int32_t size) {
+        net::MessageWriter w(net::mailbox::kAttachmentUpload);
+        w.Int(size).Str("big.bin");
+        EXPECT_TRUE(alice.Send(w, Primary::Upload));
+        auto m = alice.Receive();
+        return m ? m->code : -1;
+    };
+    EXPECT_EQ(refusal(10485761), net::upload::kRefusedAttachmentSpace);
+
+    net::MessageWriter attach(net::mailbox::kAttachmentUpload);
+    attach.Int(14).Str("../../.bashrc");
+    ASSERT_TRUE(UploadWhole(alice, attach, 18, std::string("attached\0bytes", 14)));
+    net::MessageWriter body(net::mailbox::kBodyUpload);
+    body.Int(4).Str("With a file");
+    ASSERT_TRUE(UploadWhole(alice, body, 19, "text"));
+    auto stored = alice.Receive();
+    ASSERT_TRUE(stored && stored->Is(Primary::Mailbox, Secondary::Response, net::mailbox::kGoAhead));
+    net::MessageWriter deliver(net::mailbox::kDeliver);
+    ASSERT_TRUE(aliceNet.Send(deliver, Primary::Mailbox));
+    auto sent = aliceNet.Receive();
+    ASSERT_TRUE(sent && sent->Is(Primary::Mailbox, Secondary::Response, net::mailbox::kSent));
+
+    const std::string line = LineOf(Messages(alice, 1, "Sent").value_or(""), "With a file");
+    const int32_t n = std::stoi(line);
+    const MailboxService::Message* m = Service().FindMessage("1234567", "alice", n);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->attachmentName, "../../.bashrc") << "the name is kept as data, never as a path";
+    TestClient bob;
+    ASSERT_TRUE(bob.Login(server.FilePort(), "1234567", "bob", "bobpass"));
+    EXPECT_EQ(Part(bob, net::mailbox::kAttachmentDownload, 24, "alice", n, n).value_or(""),
+              std::string("attached\0bytes", 14));
+
+    // Nineteen more fill the twenty a sender may keep.
+    for (int i = 0; i < 19; ++i) {
+        MailboxService::Delivery d;
+        d.number = "1234567";
+        d.sender = "alice";
+        d.recipients = {"bob"};
+        d.subject = "more";
+        d.body = "b";
+        d.hasAttachment = true;
+        d.attachmentName = "a";
+        d.attachment = "a";
+        ASSERT_TRUE(Service().Deliver(d));
+    }
+    EXPECT_EQ(refusal(10), net::upload::kRefusedTooManyAttachments);
+}
+
+TEST_F(MailReadingTest, HoldersReadListBodyAndAttachmentUntilTheSenderDeletesIt) {
+    MailboxService::Delivery d;
+    d.number = "1234567";
+    d.sender = "alice";
+    d.recipients = {"bob"};
+    d.sessions.push_back({"abc123", "Team Alpha", {"bob", "carol"}});
+    d.subject = "Plans";
+    d.body = "the body";
+    d.hasAttachment = true;
+    d.attachmentName = "plan.txt";
+    d.attachment = "attached bytes";
+    int32_t n = 0;
+    ASSERT_TRUE(Service().Deliver(d, &n));
+
+    TestClient bob;
+    ASSERT_TRUE(bob.Login(server.FilePort(), "1234567", "bob", "bobpass"));
+    EXPECT_EQ(Name(bob, "alice", n, n), std::make_pair(int32_t(net::mailbox::kAttachmentNameAnswer),
+                                                       std::string("plan.txt\n")));
+    EXPECT_EQ(Name(bob, "alice", n, MailboxService::kNoAttachment).first, net::mailbox::kMessageGone);
+
+    EXPECT_NE(LineOf(Messages(bob, 0, "Primary").value_or(""), "Plans").find(" 1 alice "),
+              std::string::npos)
+        << "unread before it is opened";
+    EXPECT_EQ(Recipients(bob, 0, "Primary", "alice", n, n).value_or("<refused>"),
+              "0 bob bob\n1 abc123 Team Alpha\n");
+    EXPECT_NE(LineOf(Messages(bob, 0, "Primary").value_or(""), "Plans").find(" 0 alice "),
+              std::string::npos)
+        << "downloading the list marks it read in the folder named";
+    EXPECT_NE(LineOf(Messages(bob, 2, "abc123").value_or(""), "Plans").find(" 1 alice "),
+              std::string::npos)
+        << "the session folder's entry stays unread";
+
+    EXPECT_EQ(Part(bob, net::mailbox::kBodyDownload, 23, "alice", n, n).value_or(""), "the body");
+    EXPECT_EQ(Part(bob, net::mailbox::kAttachmentDownload, 24, "alice", n, n).value_or(""),
+              "attached bytes");
+    EXPECT_EQ(Part(alice, net::mailbox::kBodyDownload, 23, "alice", n, n).value_or(""), "the body")
+        << "the sender reads its own message";
+
+    // Someone holding no entry of it is refused.
+    TestClient carolless;
+    ASSERT_TRUE(carolless.Login(server.FilePort(), "1234567", "carol", "carolpass"));
+    EXPECT_TRUE(Part(carolless, net::mailbox::kBodyDownload, 23, "alice", n, n))
+        << "carol holds it through the session";
+    EXPECT_FALSE(Part(carolless, net::mailbox::kBodyDownload, 23, "bob", 1, 0));
+
+    // The sender deletes the original from its Outbox.
+    UploadOperation(alice, "3\n1\nSent\n" + QString("%1 %1 0 alice\n")
+                                                .arg(n, 6, 10, QChar('0'))
+                                                .toStdString());
+    EXPECT_FALSE(Recipients(bob, 0, "Primary", "alice", n, n));
+    EXPECT_FALSE(Part(bob, net::mailbox::kBodyDownload, 23, "alice", n, n));
+    EXPECT_FALSE(Part(bob, net::mailbox::kAttachmentDownload, 24, "alice", n, n));
+    EXPECT_EQ(Name(bob, "alice", n, n).first, net::mailbox::kMessageGone);
+}
+
+}  // namespace
+}  // namespace servertest
