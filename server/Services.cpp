@@ -6,6 +6,7 @@
 #include "server/contacts/ContactsService.h"
 #include "server/core/LocalNetwork.h"
 #include "server/directory/DirectoryService.h"
+#include "server/documents/DocumentsService.h"
 #include "server/login/LoginService.h"
 #include "server/mailbox/MailboxService.h"
 #include "server/sessions/SessionsService.h"
@@ -21,6 +22,7 @@ std::vector<std::unique_ptr<Service>> MakeServices(LocalNetwork& network) {
     services.push_back(std::make_unique<ContactsService>(network));
     services.push_back(std::make_unique<SessionsService>(network));
     services.push_back(std::make_unique<MailboxService>(network));
+    services.push_back(std::make_unique<DocumentsService>(network));
     return services;
 }
 

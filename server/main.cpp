@@ -74,6 +74,10 @@ int main(int argc, char** argv) {
         {"max-connections", "Connections in all; more are closed at once.", "N", "1000"});
     parser.addOption(
         {"max-per-address", "Connections from one address; more are closed at once.", "N", "64"});
+    parser.addOption({"documents-max-file", "Bytes of one shared document.", "N", "26214400"});
+    parser.addOption({"documents-max-files", "Shared documents per account.", "N", "200"});
+    parser.addOption(
+        {"documents-max-space", "Bytes of shared documents per account.", "N", "104857600"});
     parser.addOption({"quiet", "Do not log connection events."});
     parser.process(app);
 
@@ -109,6 +113,15 @@ int main(int argc, char** argv) {
     const long long perAddress = Positive(parser.value("max-per-address"), 1000000);
     if (perAddress < 0) return Fail("--max-per-address needs a positive number");
     options.maxPerAddress = static_cast<int>(perAddress);
+    const long long docFile = Positive(parser.value("documents-max-file"), 0x7fffffff);
+    if (docFile < 0) return Fail("--documents-max-file needs a positive number of bytes");
+    options.documentsMaxFileBytes = docFile;
+    const long long docFiles = Positive(parser.value("documents-max-files"), 1000000);
+    if (docFiles < 0) return Fail("--documents-max-files needs a positive number");
+    options.documentsMaxFiles = static_cast<int>(docFiles);
+    const long long docSpace = Positive(parser.value("documents-max-space"), 1LL << 40);
+    if (docSpace < 0) return Fail("--documents-max-space needs a positive number of bytes");
+    options.documentsMaxSpaceBytes = docSpace;
     options.quiet = parser.isSet("quiet");
 
     RaiseDescriptorLimit();

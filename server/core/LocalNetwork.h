@@ -50,6 +50,10 @@ struct ServerOptions {
     // (a closed connection resumes at once).
     std::chrono::milliseconds acceptBackoff{250};
     bool quiet = false;
+    // Each account's document store: bytes of one file, files in all, bytes in all.
+    qint64 documentsMaxFileBytes = 25LL * 1024 * 1024;
+    int documentsMaxFiles = 200;
+    qint64 documentsMaxSpaceBytes = 100LL * 1024 * 1024;
 };
 
 class LocalNetwork : public QObject {

@@ -369,10 +369,15 @@ void CzorvicDlg::contextMenuEvent(QContextMenuEvent* event) {
         return;
     }
     QMenu menu(this);
+    std::vector<QAction*> items;
+    for (const auto& item : menuItems_) items.push_back(menu.addAction(item.first));
     QAction* about = menu.addAction(QStringLiteral("&About Palindor..."));
     QAction* chosen = menuRunner_ ? menuRunner_(menu, event->globalPos())
                                   : menu.exec(event->globalPos());
     if (chosen == about) ShowAbout();
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (chosen == items[i] && menuItems_[i].second) menuItems_[i].second();
+    }
 }
 
 void CzorvicDlg::ShowAbout() {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 class QWidget;
 
@@ -54,6 +55,11 @@ class MainWindowServices {
     // "MAIL" otherwise; the window keeps the matching unread flag.
     virtual void SetMailUnread(bool unread) = 0;
     virtual bool MailUnread() const = 0;
+    // An item of the window's own context menu, placed before About.
+    virtual void AddContextMenuItem(const std::string& text, std::function<void()> action) {
+        (void)text;
+        (void)action;
+    }
 };
 
 }  // namespace shell
