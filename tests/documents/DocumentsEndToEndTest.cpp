@@ -258,7 +258,8 @@ TEST_F(DocumentsEndToEnd, AliceSharesAndBobRetrieves) {
 }
 
 TEST_F(DocumentsEndToEnd, ALockedFolderGoneMeanwhileIsSaidOnceAndTheWindowGoesBackToTheRoot) {
-    documents::DocumentsApi* api = bob->state->FindModule<DocumentsModule>();
+    documents::DocumentsApi* api = bob->state->Services().Find<documents::DocumentsApi>();
+    ASSERT_NE(api, nullptr);
     ASSERT_TRUE(api->RetrieveDocuments("alice"));
     ASSERT_TRUE(SpinUntil([&] { return Shows(*retrieve, "/", "Private"); }));
     DoubleClick(*retrieve, "Private");
@@ -345,7 +346,8 @@ TEST_F(DocumentsEndToEnd, CancelledTransfersLeaveNothingBehind) {
     EXPECT_FALSE(Said(*alice, "Upload Complete"));
 
     // A download cancelled at once leaves no file, partial or whole.
-    documents::DocumentsApi* api = bob->state->FindModule<DocumentsModule>();
+    documents::DocumentsApi* api = bob->state->Services().Find<documents::DocumentsApi>();
+    ASSERT_NE(api, nullptr);
     ASSERT_TRUE(api->RetrieveDocuments("alice"));
     ASSERT_TRUE(SpinUntil([&] { return Shows(*retrieve, "/", "Projects"); }));
     DoubleClick(*retrieve, "Projects");
