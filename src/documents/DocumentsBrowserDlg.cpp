@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -102,6 +103,8 @@ CDocumentsBrowserDlg::CDocumentsBrowserDlg(const ui::Skin& skin, ui::Dialogs& di
     const int listHeight = kClientSize.height() - listTop - 100;
     list_ = new CListDocuments(this);
     list_->setGeometry(kSide, listTop, kClientSize.width() - 2 * kSide, listHeight);
+    list_->Model().SetPictures(QIcon(skin_.Bitmap(QStringLiteral("IDB_FOLDER"))),
+                               QIcon(skin_.Bitmap(QStringLiteral("IDB_FILE"))));
     summary_ = new QLabel(this);
     summary_->setGeometry(kSide, listTop + listHeight + 4, kClientSize.width() - 2 * kSide, 20);
 

@@ -76,6 +76,7 @@ void CRetrieveDocumentsDlg::ShowListing(const CDirectoryView& view) {
     const bool sameFolder = view.owner == view_.owner && view.path == view_.path;
     Fill(view);
     setWindowTitle(QString::asprintf("Retrieve Documents - [%s]", view_.owner.c_str()));
+    SetHeading(QStringLiteral("Retrieve Documents"), QString::fromUtf8(view_.owner.c_str()));
     if (sameFolder && !selected.empty()) {
         for (int r = 0; r < Model().rowCount(); ++r) {
             if (EntryAt(r)->name == selected) list_->SelectRow(r);
@@ -201,6 +202,7 @@ void CRetrieveDocumentsDlg::Reset() {
     silent_ = false;
     CDocumentsBrowserDlg::Reset();
     setWindowTitle(QStringLiteral("Retrieve Documents"));
+    SetHeading(QStringLiteral("Retrieve Documents"));
     UpdateButtons();
 }
 
