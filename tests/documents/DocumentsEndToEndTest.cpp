@@ -17,6 +17,7 @@
 #include <QPushButton>
 
 #include "app/AppHarness.h"
+#include "contacts/ContactsModule.h"
 #include "documents/DocumentsModule.h"
 #include "documents/DocumentsSmallDlgs.h"
 #include "documents/RetrieveDocumentsDlg.h"
@@ -379,6 +380,18 @@ TEST_F(DocumentsEndToEnd, CancelledTransfersLeaveNothingBehind) {
     ASSERT_TRUE(SpinUntil([&] { return Response(*bob).contains("Unable to retrieve document"); }));
     EXPECT_EQ(ReadFile(keep), "precious");
     EXPECT_EQ(retrieve->DownloadButton()->text(), "Download File");
+}
+
+TEST_F(DocumentsEndToEnd, TheContactMenuOpensTheContactsStore) {
+    auto* contacts = bob->state->FindModule<contacts::ContactsModule>();
+    ASSERT_NE(contacts, nullptr);
+    contacts->RunCommand(contacts::ContactsModule::kRetrieveDocuments, "alice");
+    ASSERT_TRUE(SpinUntil([&] { return Shows(*retrieve, "/", "welcome.txt"); }));
+    EXPECT_EQ(retrieve->windowTitle(), "Retrieve Documents - [alice]");
+    // An unknown user's store is refused as such.
+    contacts->RunCommand(contacts::ContactsModule::kRetrieveDocuments, "nobody");
+    ASSERT_TRUE(SpinUntil([&] { return Response(*bob).contains("Unable to view directory"); }));
+    EXPECT_EQ(retrieve->windowTitle(), "Retrieve Documents - [alice]");
 }
 
 TEST_F(DocumentsEndToEnd, ADropHidesEveryDocumentWindow) {
