@@ -369,9 +369,9 @@ void CzorvicDlg::contextMenuEvent(QContextMenuEvent* event) {
         return;
     }
     QMenu menu(this);
+    QAction* about = menu.addAction(QStringLiteral("&About Palindor..."));
     std::vector<QAction*> items;
     for (const auto& item : menuItems_) items.push_back(menu.addAction(item.first));
-    QAction* about = menu.addAction(QStringLiteral("&About Palindor..."));
     QAction* chosen = menuRunner_ ? menuRunner_(menu, event->globalPos())
                                   : menu.exec(event->globalPos());
     if (chosen == about) ShowAbout();

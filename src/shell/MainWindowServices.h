@@ -55,7 +55,7 @@ class MainWindowServices {
     // "MAIL" otherwise; the window keeps the matching unread flag.
     virtual void SetMailUnread(bool unread) = 0;
     virtual bool MailUnread() const = 0;
-    // An item of the window's own context menu, placed before About.
+    // An item of the window's own context menu, placed after About.
     virtual void AddContextMenuItem(const std::string& text, std::function<void()> action) {
         (void)text;
         (void)action;
