@@ -247,7 +247,7 @@ TEST_F(ContactsFamily, MenuDeleteAndMuting) {
     EXPECT_EQ(module->MenuItem(ContactsModule::kMuteToggle)->text(), "Mute");
     // Filled in by the conversation, documents and whiteboard modules.
     EXPECT_FALSE(module->MenuItem(ContactsModule::kSendIm)->isEnabled());
-    EXPECT_FALSE(module->MenuItem(ContactsModule::kRetrieveDocuments)->isEnabled());
+    EXPECT_TRUE(module->MenuItem(ContactsModule::kRetrieveDocuments)->isEnabled());
     EXPECT_FALSE(module->MenuItem(ContactsModule::kViewWhiteboard)->isEnabled());
     int mutedChanges = 0;
     module->OnMutedUsersChanged([&] { ++mutedChanges; });
