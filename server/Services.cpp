@@ -8,6 +8,7 @@
 #include "server/contacts/InstantMessageService.h"
 #include "server/core/LocalNetwork.h"
 #include "server/directory/DirectoryService.h"
+#include "server/documents/DocumentsService.h"
 #include "server/login/LoginService.h"
 #include "server/mailbox/MailboxService.h"
 #include "server/polls/PollsService.h"
@@ -27,6 +28,7 @@ std::vector<std::unique_ptr<Service>> MakeServices(LocalNetwork& network) {
     services.push_back(std::make_unique<InstantMessageService>(network));
     services.push_back(std::make_unique<PollsService>(network));
     services.push_back(std::make_unique<AdminService>(network));
+    services.push_back(std::make_unique<DocumentsService>(network));
     return services;
 }
 

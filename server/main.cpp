@@ -78,6 +78,10 @@ int main(int argc, char** argv) {
         {"mail-attachments", "Attachments one sender may keep on the server.", "N", "20"});
     parser.addOption({"mail-attachment-space",
                       "Bytes of attachments one sender may keep on the server.", "N", "52428800"});
+    parser.addOption({"documents-max-file", "Bytes of one shared document.", "N", "26214400"});
+    parser.addOption({"documents-max-files", "Shared documents per account.", "N", "200"});
+    parser.addOption(
+        {"documents-max-space", "Bytes of shared documents per account.", "N", "104857600"});
     parser.addOption({"quiet", "Do not log connection events."});
     parser.process(app);
 
@@ -119,6 +123,15 @@ int main(int argc, char** argv) {
     const long long space = Positive(parser.value("mail-attachment-space"), 1LL << 40);
     if (space < 0) return Fail("--mail-attachment-space needs a positive number");
     options.mailAttachmentSpace = space;
+    const long long docFile = Positive(parser.value("documents-max-file"), 0x7fffffff);
+    if (docFile < 0) return Fail("--documents-max-file needs a positive number of bytes");
+    options.documentsMaxFileBytes = docFile;
+    const long long docFiles = Positive(parser.value("documents-max-files"), 1000000);
+    if (docFiles < 0) return Fail("--documents-max-files needs a positive number");
+    options.documentsMaxFiles = static_cast<int>(docFiles);
+    const long long docSpace = Positive(parser.value("documents-max-space"), 1LL << 40);
+    if (docSpace < 0) return Fail("--documents-max-space needs a positive number of bytes");
+    options.documentsMaxSpaceBytes = docSpace;
     options.quiet = parser.isSet("quiet");
 
     RaiseDescriptorLimit();

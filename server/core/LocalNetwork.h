@@ -53,6 +53,10 @@ struct ServerOptions {
     // Attachments a sender may keep on the server, in number and in bytes.
     int mailAttachments = 20;
     qint64 mailAttachmentSpace = 50LL * 1024 * 1024;
+    // Each account's document store: bytes of one file, files in all, bytes in all.
+    qint64 documentsMaxFileBytes = 25LL * 1024 * 1024;
+    int documentsMaxFiles = 200;
+    qint64 documentsMaxSpaceBytes = 100LL * 1024 * 1024;
 };
 
 class LocalNetwork : public QObject {

@@ -303,5 +303,43 @@ inline constexpr int32_t kPollListSlot = 8;
 inline constexpr int32_t kBallotSlot = 9;
 inline constexpr int32_t kResultsSlot = 10;
 }  // namespace poll
+// Remote file system: the document stores (primary 4), file-server connection.
+namespace documentstore {
+enum Code : int32_t {
+    // Messages: owner, folder or path, the operation, then its fields.
+    kFolderRequest = 0,  // owner, folder name, FolderOp, ...
+    kFileRequest = 1,    // owner, current path, FileOp, file name, ...
+    // Responses: refusals carry a reason (1..512); the listing its header and entries.
+    kCreateRefused = 0,
+    kLockRefused = 2,
+    kUnlockRefused = 4,
+    kViewRefused = 6,
+    kListing = 7,  // target, owner, path, locked, entries to the end
+    kRenameFolderRefused = 8,
+    kDeleteFolderRefused = 10,
+    kMoveRefused = 50,
+    kRenameFileRefused = 52,
+    kDeleteFileRefused = 54,
+};
+enum FolderOp : int32_t {
+    kCreateFolder = 0,  // no more fields
+    kLockFolder = 1,    // password
+    kUnlockFolder = 2,  // no more fields
+    kViewFolder = 3,    // target window, refresh flag, [password]
+    kRenameFolder = 4,  // new name
+    kDeleteFolder = 5,  // no more fields
+};
+enum FileOp : int32_t {
+    kMoveFile = 0,    // file name, destination
+    kRenameFile = 1,  // file name, new name
+    kDeleteFile = 2,  // file name
+};
+// Which window a listing fills.
+inline constexpr int32_t kTargetRetrieve = 0;
+inline constexpr int32_t kTargetShare = 1;
+// Transfer request codes of a document.
+inline constexpr int32_t kDocumentUpload = 0;    // upload: file size, path, remote name
+inline constexpr int32_t kDocumentDownload = 0;  // download: owner, path, name, password
+}  // namespace documentstore
 
 }  // namespace net

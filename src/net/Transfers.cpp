@@ -409,12 +409,16 @@ void HandleUploadRefusal(Connection& connection, MessageReader& reader,
 
 // Closes a refused download's slot and returns its purpose value. The local
 // file is left empty, as a request that gets no data leaves it: the readers
-// of some slots (a whiteboard page) open it on a refusal.
+// of some slots (a whiteboard page) open it on a refusal. Not a document's:
+// its file is one the user chose, perhaps to replace, and a refusal must not
+// wipe it.
 uint32_t CloseRefusedSlot(Connection& connection, int slotNumber) {
     TransferSlot& slot = connection.Slot(slotNumber);
     auto lock = slot.Lock();
     const uint32_t purpose = slot.purpose;
-    const std::string finalPath = slot.openMode == TransferSlot::kWriting ? slot.finalPath : "";
+    const bool userFile = slotNumber == kDocumentDownloadSlot;
+    const std::string finalPath =
+        slot.openMode == TransferSlot::kWriting && !userFile ? slot.finalPath : "";
     slot.Close();
     if (!finalPath.empty()) {
         if (std::FILE* empty = std::fopen(finalPath.c_str(), "wb")) std::fclose(empty);

@@ -370,9 +370,14 @@ void CzorvicDlg::contextMenuEvent(QContextMenuEvent* event) {
     }
     QMenu menu(this);
     QAction* about = menu.addAction(QStringLiteral("&About Palindor..."));
+    std::vector<QAction*> items;
+    for (const auto& item : menuItems_) items.push_back(menu.addAction(item.first));
     QAction* chosen = menuRunner_ ? menuRunner_(menu, event->globalPos())
                                   : menu.exec(event->globalPos());
     if (chosen == about) ShowAbout();
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (chosen == items[i] && menuItems_[i].second) menuItems_[i].second();
+    }
 }
 
 void CzorvicDlg::ShowAbout() {

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "shell/MainWindowLogic.h"
@@ -124,6 +125,9 @@ class CzorvicDlg : public ui::CSkinnedDlg, public MainWindowServices {
     void SetSkipNextShow(bool skip) override { skipNextShow_ = skip; }
     void SetMailUnread(bool unread) override;
     bool MailUnread() const override { return mailUnread_; }
+    void AddContextMenuItem(const std::string& text, std::function<void()> action) override {
+        menuItems_.emplace_back(QString::fromStdString(text), std::move(action));
+    }
 
   signals:
     // Closing the main window ends the program.
@@ -163,6 +167,7 @@ class CzorvicDlg : public ui::CSkinnedDlg, public MainWindowServices {
     std::function<void(int32_t)> statusSender_;
     std::function<bool()> trayOption_;
     MenuRunner menuRunner_;
+    std::vector<std::pair<QString, std::function<void()>>> menuItems_;
     std::vector<QPointer<QWidget>> tabOrder_;
     QString guidePath_;
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 class QWidget;
 
@@ -59,6 +60,11 @@ class MainWindowServices {
     virtual bool MailUnread() const = 0;
     // Blinks the tray icon until the main window comes to the front.
     virtual void StartTrayBlink() = 0;
+    // An item of the window's own context menu, placed after About.
+    virtual void AddContextMenuItem(const std::string& text, std::function<void()> action) {
+        (void)text;
+        (void)action;
+    }
 };
 
 }  // namespace shell

@@ -121,7 +121,8 @@ TEST_F(MainWindowTest, LoginShowsTitleTrayAndControls) {
         EXPECT_EQ(b->isEnabled(), tool == Tool::Help || tool == Tool::NetworkInfo ||
                                       tool == Tool::AccountInfo || tool == Tool::Settings ||
                                       tool == Tool::AddContact || tool == Tool::Search ||
-                                      tool == Tool::Sessions || tool == Tool::Mail)
+                                      tool == Tool::Sessions || tool == Tool::Mail ||
+                                      tool == Tool::Documents)
             << tip;
     }
     // The modules' lists sit in the main window's panes.
@@ -383,6 +384,7 @@ TEST_F(MainWindowTest, TabGoesThroughTheWindowInReadingOrder) {
                                          main().ToolButton(Tool::AccountInfo),
                                          main().ToolButton(Tool::Mail),
                                          main().ToolButton(Tool::Sessions),
+                                         main().ToolButton(Tool::Documents),
                                          main().ToolButton(Tool::NetworkInfo),
                                          main().ToolButton(Tool::Settings),
                                          main().ToolButton(Tool::Help),
