@@ -7,6 +7,7 @@
 #include "documents/ShareDocumentsDlg.h"
 #include "net/Client.h"
 #include "net/Connection.h"
+#include "sessions/api/SessionRooms.h"
 #include "shell/ModuleContext.h"
 #include "ui/Skin.h"
 
@@ -100,6 +101,13 @@ void DocumentsModule::Register(shell::ModuleContext& ctx) {
     if (auto* contacts = ctx.Find<contacts::ContactsApi>()) {
         contacts->SetContactAction(contacts::ContactAction::RetrieveDocuments,
                                    [this](const std::string& user) { RetrieveDocuments(user); });
+    }
+    // The same in a session room's participant menu.
+    if (auto* rooms = ctx.Find<sessions::SessionRooms>()) {
+        rooms->SetMenuAction(sessions::RoomMenuItem::RetrieveDocuments,
+                             [this](const std::string&, const std::string& account) {
+                                 RetrieveDocuments(account);
+                             });
     }
     ctx.Publish<DocumentsApi>(*this);
 

@@ -23,6 +23,9 @@
 #include "documents/RetrieveDocumentsDlg.h"
 #include "documents/ShareDocumentsDlg.h"
 #include "server/core/TransferEngine.h"
+#include "sessions/Rooms.h"
+#include "sessions/SessionDlg.h"
+#include "sessions/SessionsModule.h"
 #include "shell/MainDlg.h"
 #include "support/qt/LocalNetworkFixture.h"
 #include "ui/FixedButton.h"
@@ -387,6 +390,29 @@ TEST_F(DocumentsEndToEnd, TheContactMenuOpensTheContactsStore) {
     ASSERT_NE(contacts, nullptr);
     ASSERT_TRUE(SpinUntil([&] { return contacts->FindContact("alice").has_value(); }));
     contacts->RunCommand(contacts::ContactsModule::kRetrieveDocuments, "alice");
+    ASSERT_TRUE(SpinUntil([&] { return Shows(*retrieve, "/", "welcome.txt"); }));
+    EXPECT_EQ(retrieve->windowTitle(), "Retrieve Documents - [alice]");
+}
+
+TEST_F(DocumentsEndToEnd, TheRoomsParticipantMenuOpensThatParticipantsStore) {
+    // alice and bob in alice's "Team Alpha"; bob asks for alice's store from her row.
+    for (auto* h : {alice.get(), bob.get()})
+        h->state->FindModule<sessions::SessionsModule>()->SendJoinSession("demo01", "");
+    sessions::Rooms& rooms = *bob->state->FindModule<sessions::SessionsModule>()->RoomList();
+    sessions::CSessionDlg* room = nullptr;
+    ASSERT_TRUE(SpinUntil([&] {
+        room = rooms.Find("demo01");
+        return room && room->Participants().size() == 2;
+    }));
+    int aliceRow = -1;
+    for (size_t i = 0; i < room->Participants().size(); ++i)
+        if (room->Participants()[i].name == "alice") aliceRow = static_cast<int>(i);
+    ASSERT_GE(aliceRow, 0);
+    ASSERT_NE(rooms.MenuFor(room, aliceRow), nullptr);
+    QAction* item = rooms.MenuItem("Retrieve Documents");
+    ASSERT_NE(item, nullptr);
+    ASSERT_TRUE(item->isEnabled());
+    item->trigger();
     ASSERT_TRUE(SpinUntil([&] { return Shows(*retrieve, "/", "welcome.txt"); }));
     EXPECT_EQ(retrieve->windowTitle(), "Retrieve Documents - [alice]");
 }
