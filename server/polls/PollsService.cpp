@@ -140,13 +140,22 @@ bool PollsService::Open(QString* error) {
         auto poll = it->second.find(v.value(2).toInt());
         if (poll != it->second.end()) poll->second.voters.insert(v.value(3).toString());
     }
-    // A poll still in transfer when the server stopped never got its file.
+    // A poll still in transfer when the server stopped: one whose file never
+    // arrived goes; one with a file in place (a finished upload, or the old
+    // file of an interrupted change) is available again rather than stuck.
     std::vector<std::pair<Key, int32_t>> unfinished;
-    for (const auto& [key, polls] : polls_)
-        for (const auto& [id, poll] : polls)
-            if (poll.status == 0 &&
-                !QFile::exists(network_.GetStore().ResolvePath(PollFile(key.number, key.session, id))))
+    for (auto& [key, polls] : polls_) {
+        for (auto& [id, poll] : polls) {
+            if (poll.status != 0) continue;
+            if (QFile::exists(
+                    network_.GetStore().ResolvePath(PollFile(key.number, key.session, id)))) {
+                poll.status = 1;
+                Save(key.number, key.session, poll);
+            } else {
                 unfinished.push_back({key, id});
+            }
+        }
+    }
     for (const auto& [key, id] : unfinished) Remove(key.number, key.session, id);
     return true;
 }
