@@ -124,14 +124,29 @@ TransferEngine::PerSession& TransferEngine::StateOf(ClientSession& session) {
     if (it != sessions_.end()) return it->second;
     // Whatever is still open when the connection ends is dropped; a partial
     // upload leaves no file behind.
-    connect(&session, &ClientSession::Closed, this, [this, s = &session] { sessions_.erase(s); });
+    connect(&session, &ClientSession::Closed, this, [this, s = &session] {
+        auto it = sessions_.find(s);
+        if (it == sessions_.end()) return;
+        // Uploads cut off by the connection's end are over too: their
+        // services hear it (a half-made poll goes, an old one comes back).
+        std::vector<UploadDone> dones;
+        for (auto& [slot, upload] : it->second.uploads)
+            if (upload.done) dones.push_back(std::move(upload.done));
+        sessions_.erase(it);
+        for (UploadDone& done : dones) done(*s, false, {});
+    });
     connect(&session, &ClientSession::Drained, this, [this, s = &session] { Pump(*s); });
     return sessions_[&session];
 }
 
-void TransferEngine::DropSlot(PerSession& state, int32_t slot) {
-    state.uploads.erase(slot);
+void TransferEngine::DropSlot(ClientSession& session, PerSession& state, int32_t slot) {
     state.downloads.erase(slot);
+    auto up = state.uploads.find(slot);
+    if (up == state.uploads.end()) return;
+    // A cancelled or replaced upload is over, unstored; its file is discarded.
+    UploadDone done = std::move(up->second.done);
+    state.uploads.erase(up);
+    if (done) done(session, false, {});
 }
 
 void TransferEngine::SendUploadRefusal(ClientSession& session, int32_t code,
@@ -158,7 +173,7 @@ void TransferEngine::HandleUploadRequest(ClientSession& session, int32_t code,
         return;
     }
     PerSession& state = StateOf(session);
-    DropSlot(state, slot);
+    DropSlot(session, state, slot);
     UploadDecision decision = uploadHandlers_[code](session, size, fields);
     if (decision.kind == UploadDecision::Kind::Ignore) return;
     if (decision.kind == UploadDecision::Kind::Refuse) {
@@ -226,7 +241,7 @@ void TransferEngine::HandleDownloadRequest(ClientSession& session, int32_t code,
                                            net::MessageReader& fields) {
     const int32_t slot = net::transferslot::ForDownload(code);
     PerSession& state = StateOf(session);
-    DropSlot(state, slot);
+    DropSlot(session, state, slot);
     DownloadDecision decision = downloadHandlers_[code](session, fields);
     std::unique_ptr<QIODevice> source;
     qint64 total = 0;
@@ -277,7 +292,7 @@ void TransferEngine::HandleCancel(ClientSession& session, net::MessageReader& fi
     int32_t slot = 0;
     if (!fields.Int(0, kMaxSlot, slot)) return;
     auto it = sessions_.find(&session);
-    if (it != sessions_.end()) DropSlot(it->second, slot);
+    if (it != sessions_.end()) DropSlot(session, it->second, slot);
 }
 
 bool TransferEngine::SendPiece(ClientSession& session, int32_t slot, Download& download) {

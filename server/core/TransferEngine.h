@@ -29,7 +29,9 @@ class ClientSession;
 class LocalNetwork;
 
 // Called once an upload has ended: stored is true when every announced byte
-// arrived and the file is in place at `path` (absolute).
+// arrived and the file is in place at `path` (absolute); false (and no path)
+// when it failed, was cancelled, was replaced by a new request on its slot, or
+// its connection ended.
 using UploadDone = std::function<void(ClientSession&, bool stored, const QString& path)>;
 
 struct UploadDecision {
@@ -115,7 +117,8 @@ class TransferEngine : public QObject {
     void HandleCancel(ClientSession& session, net::MessageReader& fields);
     void SendUploadRefusal(ClientSession& session, int32_t code, const std::string& details);
     void SendDownloadRefusal(ClientSession& session, int32_t slot, const std::string& details);
-    void DropSlot(PerSession& state, int32_t slot);
+    // Ends a slot's transfer; an upload's service hears it was not stored.
+    void DropSlot(ClientSession& session, PerSession& state, int32_t slot);
     void Pump(ClientSession& session);
     // Sends the next message of one download; false when the file failed.
     bool SendPiece(ClientSession& session, int32_t slot, Download& download);
