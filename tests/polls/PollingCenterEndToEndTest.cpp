@@ -69,10 +69,21 @@ class PollingCenterEndToEnd : public ::testing::Test {
     static bool Enabled(CPollingCenterDlg* c, CPollingCenterDlg::Button b) {
         return c->ButtonAt(b)->isEnabled();
     }
-    // Opens the Polling Center on the session and waits for the list.
-    static void OpenOn(CPollingCenterDlg* c) {
-        c->Open(kTeam);
-        ASSERT_TRUE(SpinUntil([&] { return c->isVisible() && c->List()->topLevelItemCount() > 0; }));
+    // Enters the session's room and opens the Polling Center from its POLL
+    // button; waits for the list.
+    static CPollingCenterDlg* OpenOn(apptest::AppHarness& h) {
+        auto& rooms = *h.state->FindModule<sessions::SessionsModule>();
+        rooms.SendJoinSession(kTeam, "");
+        sessions::CSessionDlg* room = nullptr;
+        EXPECT_TRUE(SpinUntil([&] {
+            room = rooms.RoomList()->Find(kTeam);
+            return room && !room->Participants().empty();
+        }));
+        CPollingCenterDlg* c = Center(h);
+        if (!room) return c;
+        room->Button("POLL")->click();
+        EXPECT_TRUE(SpinUntil([&] { return c->isVisible() && c->List()->topLevelItemCount() > 0; }));
+        return c;
     }
 
     testsupport::LocalNetworkFixture network;
@@ -81,10 +92,8 @@ class PollingCenterEndToEnd : public ::testing::Test {
 };
 
 TEST_F(PollingCenterEndToEnd, BothSeeTheDemoPollsAndOnlyTheOwnerMayChangeThem) {
-    CPollingCenterDlg* a = Center(*alice);
-    CPollingCenterDlg* b = Center(*bob);
-    OpenOn(a);
-    OpenOn(b);
+    CPollingCenterDlg* a = OpenOn(*alice);
+    CPollingCenterDlg* b = OpenOn(*bob);
     ASSERT_EQ(a->List()->topLevelItemCount(), 4);
     EXPECT_EQ(a->windowTitle(), "Polling Center");
     const QString expected[][2] = {{"alice (1)", "In Progress"},
@@ -127,8 +136,7 @@ TEST_F(PollingCenterEndToEnd, BothSeeTheDemoPollsAndOnlyTheOwnerMayChangeThem) {
 }
 
 TEST_F(PollingCenterEndToEnd, DeleteAsksFirstAndNoSendsNothing) {
-    CPollingCenterDlg* a = Center(*alice);
-    OpenOn(a);
+    CPollingCenterDlg* a = OpenOn(*alice);
     Select(a, {RowOf(a, "alice (2)"), RowOf(a, "alice (4)")});
     EXPECT_TRUE(Enabled(a, CPollingCenterDlg::kDelete));
     EXPECT_FALSE(Enabled(a, CPollingCenterDlg::kModify)) << "two rows";
@@ -148,10 +156,8 @@ TEST_F(PollingCenterEndToEnd, DeleteAsksFirstAndNoSendsNothing) {
 }
 
 TEST_F(PollingCenterEndToEnd, APollUploadedThroughTheTransferAppearsInBothLists) {
-    CPollingCenterDlg* a = Center(*alice);
-    CPollingCenterDlg* b = Center(*bob);
-    OpenOn(a);
-    OpenOn(b);
+    CPollingCenterDlg* a = OpenOn(*alice);
+    CPollingCenterDlg* b = OpenOn(*bob);
 
     // The authored file, masked, uploaded on the poll slot as a create.
     CPollQuestion q;

@@ -299,6 +299,9 @@ TEST_F(TransferTest, CancelledOrOverlongUploadsLeaveNoFile) {
     client.Send(cancel, Primary::Control);
     auto& engine = server.Network().Transfers();
     ASSERT_TRUE(testsupport::SpinUntil([&] { return engine.ActiveUploads() == 0; }));
+    // The service hears the upload is over, unstored.
+    ASSERT_TRUE(testsupport::SpinUntil([&] { return completions == 1; }));
+    EXPECT_FALSE(stored);
     // The rest of the chunks find no upload.
     SendChunk(client, kUploadSlot, std::string_view(content).substr(4096));
     testsupport::SpinUntil([] { return false; }, std::chrono::milliseconds(50));
@@ -306,12 +309,12 @@ TEST_F(TransferTest, CancelledOrOverlongUploadsLeaveNoFile) {
 
     StartUpload(client, 100);
     SendChunk(client, kUploadSlot, std::string(101, 'x'));
-    ASSERT_TRUE(testsupport::SpinUntil([&] { return completions == 1; }));
+    ASSERT_TRUE(testsupport::SpinUntil([&] { return completions == 2; }));
     EXPECT_FALSE(stored);
     EXPECT_FALSE(QFile::exists(Path("test/upload.bin")));
     EXPECT_EQ(QDir(Path("test")).entryList(QDir::Files).size(), 0) << "no temporary file stays";
 
-    // A dropped connection discards its partial upload too.
+    // A dropped connection discards its partial upload too, and says so.
     {
         TestClient leaving;
         ASSERT_TRUE(leaving.Login(server.FilePort(), "1234567", "bob", "bobpass"));
@@ -320,7 +323,8 @@ TEST_F(TransferTest, CancelledOrOverlongUploadsLeaveNoFile) {
         ASSERT_TRUE(testsupport::SpinUntil([&] { return engine.ActiveUploads() == 1; }));
     }
     ASSERT_TRUE(testsupport::SpinUntil([&] { return engine.ActiveUploads() == 0; }));
-    EXPECT_EQ(completions, 1);
+    ASSERT_TRUE(testsupport::SpinUntil([&] { return completions == 3; }));
+    EXPECT_FALSE(stored);
     EXPECT_EQ(QDir(Path("test")).entryList(QDir::Files).size(), 0);
 }
 
