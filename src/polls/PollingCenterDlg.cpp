@@ -145,16 +145,22 @@ void CPollingCenterDlg::ListArrived() {
 }
 
 void CPollingCenterDlg::Fill() {
+    // Items are made whole, then handed to the list at once: one insertion
+    // instead of a change signal for every cell of a long list.
+    list_->setUpdatesEnabled(false);
     list_->clear();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(qsizetype(entries_.size()));
     for (size_t i = 0; i < entries_.size(); ++i) {
         const CPollEntry& e = entries_[i];
-        auto* item = new QTreeWidgetItem(list_);
-        const std::string* texts[] = {&e.idText,   &e.statusText,     &e.startText,
-                                      &e.endText,  &e.votesText,      &e.recurrenceText,
-                                      &e.questionsText};
-        for (int c = 0; c < kColumns; ++c) item->setText(c, FromUtf8(*texts[c]));
+        auto* item = new QTreeWidgetItem(QStringList{
+            FromUtf8(e.idText), FromUtf8(e.statusText), FromUtf8(e.startText), FromUtf8(e.endText),
+            FromUtf8(e.votesText), FromUtf8(e.recurrenceText), FromUtf8(e.questionsText)});
         item->setData(0, Qt::UserRole, qulonglong(i));
+        items.push_back(item);
     }
+    list_->addTopLevelItems(items);
+    list_->setUpdatesEnabled(true);
 }
 
 void CPollingCenterDlg::UpdateButtons() {
