@@ -1,6 +1,7 @@
 #include "polls/PollingCenterDlg.h"
 
 #include <QEvent>
+#include <algorithm>
 #include <QHeaderView>
 #include <QScrollBar>
 
@@ -165,10 +166,7 @@ void CPollingCenterDlg::Fill() {
 
 void CPollingCenterDlg::UpdateButtons() {
     std::vector<SelectedPoll> selected;
-    for (int row = 0; row < list_->topLevelItemCount(); ++row) {
-        QTreeWidgetItem* item = list_->topLevelItem(row);
-        if (!item->isSelected()) continue;
-        const size_t i = item->data(0, Qt::UserRole).toULongLong();
+    for (size_t i : SelectedRows()) {
         if (i < entries_.size())
             selected.push_back({&entries_[i], entries_[i].statusText});
         else
@@ -188,14 +186,20 @@ void CPollingCenterDlg::UpdateButtons() {
     buttons_[kViewResults]->setEnabled(false);
 }
 
+std::vector<size_t> CPollingCenterDlg::SelectedRows() const {
+    // The selection's rows by their place in the list, asked of the
+    // selection itself: a long list is not walked item by item.
+    std::vector<size_t> rows;
+    for (QTreeWidgetItem* item : list_->selectedItems())
+        rows.push_back(size_t(item->data(0, Qt::UserRole).toULongLong()));
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
 void CPollingCenterDlg::Operate(int32_t operation) {
     std::vector<std::pair<std::string, int32_t>> chosen;
-    for (int row = 0; row < list_->topLevelItemCount(); ++row) {
-        QTreeWidgetItem* item = list_->topLevelItem(row);
-        if (!item->isSelected()) continue;
-        const size_t i = item->data(0, Qt::UserRole).toULongLong();
+    for (size_t i : SelectedRows())
         if (i < entries_.size()) chosen.push_back({entries_[i].owner, entries_[i].pollId});
-    }
     if (chosen.empty() || sessionId_.empty()) return;
     // The list changes when the server answers.
     SendPollOperation(client_.FileServer(), operation, sessionId_, chosen);

@@ -82,6 +82,8 @@ class CPollingCenterDlg : public ui::CSkinnedDlg {
     void Fill();
     void UpdateButtons();
     void Operate(int32_t operation);
+    // The selected rows' indexes into the entries, in list order.
+    std::vector<size_t> SelectedRows() const;
     void Activity() { lastActivity_.restart(); }
 
     net::Client& client_;
