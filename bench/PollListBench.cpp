@@ -76,9 +76,9 @@ int main(int argc, char** argv) {
                                   std::chrono::steady_clock::now() - start)
                                   .count());
     }
-    if (center->List()->topLevelItemCount() != kPolls) {
+    if (center->List()->RowCount() != kPolls) {
         std::fprintf(stderr, "poll-list-bench: %d rows shown\n",
-                     center->List()->topLevelItemCount());
+                     center->List()->RowCount());
         return 1;
     }
     std::printf("poll-list-bench: %d polls read, converted and shown in %.1f ms (goal < 200 ms)\n",

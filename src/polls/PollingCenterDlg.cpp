@@ -18,9 +18,6 @@ namespace polls {
 
 namespace {
 
-constexpr const char* kColumnTitles[] = {"id", "Status", "Start", "End", "Votes", "Recurring",
-                                         "Questions"};
-constexpr int kColumnWidths[] = {90, 70, 140, 140, 70, 130, 70};
 constexpr const char* kButtonTexts[] = {"Reset", "Delete", "Suspend", "Resume",
                                         "Modify", "Create", "Take Poll", "View Results"};
 // Left to right under the list: what makes polls, then what acts on them.
@@ -32,10 +29,6 @@ constexpr int kMargin = 14;
 constexpr int kTop = 34;
 constexpr int kButtonWidth = 82;
 constexpr int kButtonHeight = 26;
-
-QString FromUtf8(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 void CloseSlot(net::Connection& connection, int number) {
     net::TransferSlot& slot = connection.Slot(number);
@@ -60,22 +53,16 @@ CPollingCenterDlg::CPollingCenterDlg(const ui::Skin& skin, ui::Dialogs& dialogs,
     SetClientSize(kClientSize);
     SetBackground(QStringLiteral("IDB_POLLINGCENTER"));
 
-    list_ = new QTreeWidget(this);
-    ui::ConfigureListView(*list_);
-    // Several polls may be acted on at once.
-    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    list_->setColumnCount(kColumns);
-    QStringList titles;
-    for (const char* t : kColumnTitles) titles << QString::fromLatin1(t);
-    list_->setHeaderLabels(titles);
-    for (int c = 0; c < kColumns; ++c) list_->setColumnWidth(c, kColumnWidths[c]);
+    list_ = new CListPolls(this);
+    list_->Model().SetEntries(&entries_);
     list_->setGeometry(kMargin, kTop, kClientSize.width() - 2 * kMargin,
                        kClientSize.height() - kTop - kButtonHeight - 2 * kMargin);
     list_->setAccessibleName(QStringLiteral("Polls"));
     list_->viewport()->installEventFilter(this);
     list_->installEventFilter(this);
     connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { Activity(); });
-    connect(list_, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateButtons(); });
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { UpdateButtons(); });
 
     const int y = kClientSize.height() - kMargin - kButtonHeight;
     int x = kMargin;
@@ -100,6 +87,11 @@ CPollingCenterDlg::CPollingCenterDlg(const ui::Skin& skin, ui::Dialogs& dialogs,
     });
     lastActivity_.start();
     UpdateButtons();
+}
+
+CPollingCenterDlg::~CPollingCenterDlg() {
+    // The list shows the entries, which go before the widgets do.
+    list_->Model().SetEntries(nullptr);
 }
 
 void CPollingCenterDlg::Open(const std::string& sessionId) {
@@ -130,6 +122,7 @@ void CPollingCenterDlg::ListArrived() {
     // A list that cannot be opened changes nothing and shows nothing.
     if (!text) return;
     PollListView view = ReadPollListAt(*text, serverClock_, clock_());
+    list_->Model().SetEntries(nullptr);
     entries_ = std::move(view.entries);
     Fill();
     if (view.failed) {
@@ -146,22 +139,9 @@ void CPollingCenterDlg::ListArrived() {
 }
 
 void CPollingCenterDlg::Fill() {
-    // Items are made whole, then handed to the list at once: one insertion
-    // instead of a change signal for every cell of a long list.
-    list_->setUpdatesEnabled(false);
-    list_->clear();
-    QList<QTreeWidgetItem*> items;
-    items.reserve(qsizetype(entries_.size()));
-    for (size_t i = 0; i < entries_.size(); ++i) {
-        const CPollEntry& e = entries_[i];
-        auto* item = new QTreeWidgetItem(QStringList{
-            FromUtf8(e.idText), FromUtf8(e.statusText), FromUtf8(e.startText), FromUtf8(e.endText),
-            FromUtf8(e.votesText), FromUtf8(e.recurrenceText), FromUtf8(e.questionsText)});
-        item->setData(0, Qt::UserRole, qulonglong(i));
-        items.push_back(item);
-    }
-    list_->addTopLevelItems(items);
-    list_->setUpdatesEnabled(true);
+    // The list reads the entries themselves; a refill is one reset, which
+    // also clears the selection.
+    list_->Model().SetEntries(&entries_);
 }
 
 void CPollingCenterDlg::UpdateButtons() {
@@ -187,12 +167,8 @@ void CPollingCenterDlg::UpdateButtons() {
 }
 
 std::vector<size_t> CPollingCenterDlg::SelectedRows() const {
-    // The selection's rows by their place in the list, asked of the
-    // selection itself: a long list is not walked item by item.
     std::vector<size_t> rows;
-    for (QTreeWidgetItem* item : list_->selectedItems())
-        rows.push_back(size_t(item->data(0, Qt::UserRole).toULongLong()));
-    std::sort(rows.begin(), rows.end());
+    for (int r : list_->SelectedRowNumbers()) rows.push_back(size_t(r));
     return rows;
 }
 
@@ -235,8 +211,9 @@ void CPollingCenterDlg::HandleResponse(int kind, int32_t errorCode) {
 void CPollingCenterDlg::Reset() {
     hide();
     sessionId_.clear();
+    list_->Model().SetEntries(nullptr);
     entries_.clear();
-    list_->clear();
+    Fill();
     automatic_ = false;
     UpdateButtons();
 }

@@ -6,12 +6,12 @@
 
 #include <QElapsedTimer>
 #include <QPushButton>
-#include <QTreeWidget>
 #include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "polls/ListPolls.h"
 #include "polls/model/PollRules.h"
 #include "ui/SkinnedDlg.h"
 
@@ -35,11 +35,16 @@ class CPollingCenterDlg : public ui::CSkinnedDlg {
     static constexpr QSize kClientSize{740, 380};
     // The automatic refresh waits this long after the last activity.
     static constexpr qint64 kQuietMs = 20000;
-    enum Column { kId, kStatus, kStart, kEnd, kVotes, kRecurring, kQuestions, kColumns };
+    using Column = PollListModel::Column;
+    static constexpr Column kId = PollListModel::kId, kStatus = PollListModel::kStatus,
+                            kStart = PollListModel::kStart, kEnd = PollListModel::kEnd,
+                            kVotes = PollListModel::kVotes, kRecurring = PollListModel::kRecurring,
+                            kQuestions = PollListModel::kQuestions;
     enum Button { kReset, kDelete, kSuspend, kResume, kModify, kCreate, kTake, kViewResults, kButtons };
 
     CPollingCenterDlg(const ui::Skin& skin, ui::Dialogs& dialogs, const net::Timings& timings,
                       net::Client& client, QWidget* parent = nullptr);
+    ~CPollingCenterDlg() override;
 
     static void RegisterPictures(ui::Skin& skin);
 
@@ -72,7 +77,7 @@ class CPollingCenterDlg : public ui::CSkinnedDlg {
 
     const std::string& SessionId() const { return sessionId_; }
     const std::vector<CPollEntry>& Entries() const { return entries_; }
-    QTreeWidget* List() const { return list_; }
+    CListPolls* List() const { return list_; }
     QPushButton* ButtonAt(Button b) const { return buttons_[b]; }
 
   protected:
@@ -97,7 +102,7 @@ class CPollingCenterDlg : public ui::CSkinnedDlg {
     bool shownOnce_ = false;
     QElapsedTimer lastActivity_;
     qint64 quietMs_ = kQuietMs;
-    QTreeWidget* list_ = nullptr;
+    CListPolls* list_ = nullptr;
     QPushButton* buttons_[kButtons] = {};
 };
 

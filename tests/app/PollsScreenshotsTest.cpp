@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QPushButton>
-#include <QTreeWidget>
 
 #include "app/AppHarness.h"
 #include "polls/PollingCenterDlg.h"
@@ -28,14 +27,14 @@ TEST(ScreenshotsChild, DISABLED_PollingCenter) {
     polls::CPollingCenterDlg* center = alice.state->FindModule<polls::PollsModule>()->Center();
 
     center->Open("demo01");
-    ASSERT_TRUE(SpinUntil([&] { return center->isVisible() && center->List()->topLevelItemCount() == 4; }));
-    center->List()->topLevelItem(0)->setSelected(true);
+    ASSERT_TRUE(SpinUntil([&] { return center->isVisible() && center->List()->RowCount() == 4; }));
+    center->List()->SelectRows({0});
     EXPECT_TRUE(apptest::SaveScreenshot(*center, dir, "polls-center.png"));
 
     // Every poll deleted: the empty list.
     center->List()->selectAll();
     alice.dialogs.answers.push_back(ui::MsgAnswer::Yes);
     center->ButtonAt(polls::CPollingCenterDlg::kDelete)->click();
-    ASSERT_TRUE(SpinUntil([&] { return center->List()->topLevelItemCount() == 0; }));
+    ASSERT_TRUE(SpinUntil([&] { return center->List()->RowCount() == 0; }));
     EXPECT_TRUE(apptest::SaveScreenshot(*center, dir, "polls-center-empty.png"));
 }

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QPushButton>
-#include <QTreeWidget>
 
 #include "app/AppHarness.h"
 #include "net/Client.h"
@@ -54,17 +53,15 @@ class PollingCenterEndToEnd : public ::testing::Test {
         return h.state->FindModule<PollsModule>()->Center();
     }
     static QString Cell(CPollingCenterDlg* c, int row, int column) {
-        QTreeWidgetItem* item = c->List()->topLevelItem(row);
-        return item ? item->text(column) : QString();
+        return row < 0 ? QString() : c->List()->Cell(row, column);
     }
     static int RowOf(CPollingCenterDlg* c, const QString& id) {
-        for (int r = 0; r < c->List()->topLevelItemCount(); ++r)
+        for (int r = 0; r < c->List()->RowCount(); ++r)
             if (Cell(c, r, CPollingCenterDlg::kId) == id) return r;
         return -1;
     }
     static void Select(CPollingCenterDlg* c, std::initializer_list<int> rows) {
-        c->List()->clearSelection();
-        for (int r : rows) c->List()->topLevelItem(r)->setSelected(true);
+        c->List()->SelectRows(rows);
     }
     static bool Enabled(CPollingCenterDlg* c, CPollingCenterDlg::Button b) {
         return c->ButtonAt(b)->isEnabled();
@@ -82,7 +79,7 @@ class PollingCenterEndToEnd : public ::testing::Test {
         CPollingCenterDlg* c = Center(h);
         if (!room) return c;
         room->Button("POLL")->click();
-        EXPECT_TRUE(SpinUntil([&] { return c->isVisible() && c->List()->topLevelItemCount() > 0; }));
+        EXPECT_TRUE(SpinUntil([&] { return c->isVisible() && c->List()->RowCount() > 0; }));
         return c;
     }
 
@@ -94,7 +91,7 @@ class PollingCenterEndToEnd : public ::testing::Test {
 TEST_F(PollingCenterEndToEnd, BothSeeTheDemoPollsAndOnlyTheOwnerMayChangeThem) {
     CPollingCenterDlg* a = OpenOn(*alice);
     CPollingCenterDlg* b = OpenOn(*bob);
-    ASSERT_EQ(a->List()->topLevelItemCount(), 4);
+    ASSERT_EQ(a->List()->RowCount(), 4);
     EXPECT_EQ(a->windowTitle(), "Polling Center");
     const QString expected[][2] = {{"alice (1)", "In Progress"},
                                    {"alice (2)", "Finished"},
@@ -125,7 +122,7 @@ TEST_F(PollingCenterEndToEnd, BothSeeTheDemoPollsAndOnlyTheOwnerMayChangeThem) {
         const int row = RowOf(a, "alice (1)");
         return row >= 0 && Cell(a, row, CPollingCenterDlg::kStatus) == "Suspended";
     }));
-    EXPECT_EQ(a->List()->selectedItems().size(), 0) << "a refill clears the selection";
+    EXPECT_EQ(a->List()->SelectedRowNumbers().size(), 0u) << "a refill clears the selection";
     // ...and bob's after a tick of the periodic timer.
     EXPECT_EQ(Cell(b, RowOf(b, "alice (1)"), CPollingCenterDlg::kStatus), "In Progress");
     b->PeriodicTick();
@@ -146,11 +143,11 @@ TEST_F(PollingCenterEndToEnd, DeleteAsksFirstAndNoSendsNothing) {
     EXPECT_EQ(alice->dialogs.Last().title, "Warning");
     EXPECT_EQ(alice->dialogs.Last().text, "Are you sure you wish to delete the selected poll(s)?");
     SpinUntil([] { return false; }, std::chrono::milliseconds(100));
-    EXPECT_EQ(a->List()->topLevelItemCount(), 4);
+    EXPECT_EQ(a->List()->RowCount(), 4);
 
     alice->dialogs.answers.push_back(ui::MsgAnswer::Yes);
     a->ButtonAt(CPollingCenterDlg::kDelete)->click();
-    EXPECT_TRUE(SpinUntil([&] { return a->List()->topLevelItemCount() == 2; }));
+    EXPECT_TRUE(SpinUntil([&] { return a->List()->RowCount() == 2; }));
     EXPECT_EQ(RowOf(a, "alice (2)"), -1);
     EXPECT_EQ(RowOf(a, "alice (4)"), -1);
 }
@@ -212,7 +209,7 @@ TEST_F(PollingCenterEndToEnd, TheRoomsPollButtonOpensItAndClosingTheRoomHidesIt)
     ASSERT_TRUE(poll->isEnabled());
     poll->click();
     CPollingCenterDlg* a = Center(*alice);
-    ASSERT_TRUE(SpinUntil([&] { return a->isVisible() && a->List()->topLevelItemCount() == 4; }));
+    ASSERT_TRUE(SpinUntil([&] { return a->isVisible() && a->List()->RowCount() == 4; }));
     EXPECT_EQ(a->SessionId(), kTeam);
 
     // The session's creator may act on any poll of it.
