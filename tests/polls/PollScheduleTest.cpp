@@ -172,6 +172,15 @@ TEST(PollButtonsRules, SelectionRolesAndStatesDecideEachButton) {
     EXPECT_EQ(broken, (PollButtons{.create = true}));
 }
 
+TEST(PollButtonsRules, NinetyPollsStillAllowCreateNinetyOneRefuse) {
+    EXPECT_TRUE(MayCreateAnother(0));
+    EXPECT_TRUE(MayCreateAnother(90));
+    EXPECT_FALSE(MayCreateAnother(91));
+    EXPECT_EQ(std::string(kTooManyPolls),
+              "More than 90 polls have been created for this session.\r\n\r\nBefore a new poll "
+              "can be created, you must first delete at least one poll from the list.");
+}
+
 TEST(PollResponses, EveryRowAndUnknownCodes) {
     EXPECT_EQ(PollResponseText(3, 1).response, "The requested poll does not currently exist");
     EXPECT_EQ(PollResponseText(3, 5).details, "The requested poll is finished.");

@@ -35,6 +35,11 @@ PollButtons ComputeButtons(const std::vector<SelectedPoll>& selected, const std:
 
 // Create refuses past this many polls in the list.
 inline constexpr size_t kMaxPollsBeforeCreate = 90;
+// Whether Create may make another poll with `listed` polls in the list;
+// otherwise it shows kTooManyPolls.
+inline bool MayCreateAnother(size_t listed) {
+    return listed <= kMaxPollsBeforeCreate;
+}
 inline constexpr char kTooManyPolls[] =
     "More than 90 polls have been created for this session.\r\n\r\nBefore a new poll can be "
     "created, you must first delete at least one poll from the list.";
