@@ -111,13 +111,6 @@ int32_t SnapSeconds(int32_t seconds) {
     return 45;
 }
 
-PollTime ToClientClock(const PollTime& serverTime, int64_t offset, int isdst) {
-    const std::time_t moved = std::time_t(int64_t(LocalTimeValue(serverTime, isdst)) + offset);
-    PollTime t = ToPollTime(moved);
-    t.second = SnapSeconds(t.second);
-    return t;
-}
-
 std::string TimeText(const PollTime& t) {
     int hour = t.hour % 12;
     if (hour == 0) hour = 12;

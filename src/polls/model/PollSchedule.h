@@ -30,10 +30,6 @@ std::time_t ServerReference(const PollTime& serverNow, int isdst);
 // Seconds snapped: below 8 to 0, 8-22 to 15, 23-37 to 30, above to 45.
 int32_t SnapSeconds(int32_t seconds);
 
-// A server time moved by `offset` seconds into the client's clock (built with
-// the daylight flag `isdst`), its seconds snapped.
-PollTime ToClientClock(const PollTime& serverTime, int64_t offset, int isdst);
-
 // "1:05 PM on 03/04/2025"
 std::string TimeText(const PollTime& t);
 
