@@ -44,7 +44,7 @@ std::vector<std::pair<int, int>> FindLinks(const QString& text) {
 
 // --- CIMInputEdit ---
 
-CIMInputEdit::CIMInputEdit(QWidget* parent) : QTextEdit(parent) {
+CIMInputEdit::CIMInputEdit(QWidget* parent) : ui::CMessageInputEdit(parent) {
     setAcceptRichText(true);
     connect(document(), &QTextDocument::contentsChange, this,
             [this](int position, int, int added) { Limit(position, added); });
@@ -62,23 +62,6 @@ void CIMInputEdit::Limit(int position, int added) {
     c.setPosition(position + added, QTextCursor::KeepAnchor);
     c.removeSelectedText();
     limiting_ = false;
-}
-
-void CIMInputEdit::keyPressEvent(QKeyEvent* event) {
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && !(event->modifiers() & Qt::ShiftModifier)) {
-        emit sendRequested();
-        return;
-    }
-    QTextEdit::keyPressEvent(event);
-}
-
-bool CIMInputEdit::canInsertFromMimeData(const QMimeData* source) const {
-    return source->hasText();
-}
-
-void CIMInputEdit::insertFromMimeData(const QMimeData* source) {
-    if (source->hasText()) insertPlainText(source->text());
 }
 
 // --- CIMConversationDlg ---

@@ -13,6 +13,7 @@
 
 #include "contacts/InstantMessage.h"
 #include "shell/Transcript.h"
+#include "ui/MessageInputEdit.h"
 #include "ui/SkinnedDlg.h"
 
 class QPushButton;
@@ -21,18 +22,10 @@ namespace contacts {
 
 // The input field: rich text, at most 600 characters however they come in;
 // pasted text comes in plain. Enter sends, Shift+Enter breaks the line.
-class CIMInputEdit : public QTextEdit {
+class CIMInputEdit : public ui::CMessageInputEdit {
     Q_OBJECT
   public:
     explicit CIMInputEdit(QWidget* parent = nullptr);
-
-  signals:
-    void sendRequested();
-
-  protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    bool canInsertFromMimeData(const QMimeData* source) const override;
-    void insertFromMimeData(const QMimeData* source) override;
 
   private:
     void Limit(int position, int added);

@@ -90,7 +90,7 @@ int WireBytes(const QString& text) {
 
 // --- CChatInputEdit ---
 
-CChatInputEdit::CChatInputEdit(QWidget* parent) : QTextEdit(parent) {
+CChatInputEdit::CChatInputEdit(QWidget* parent) : ui::CMessageInputEdit(parent) {
     setAcceptRichText(false);
     connect(document(), &QTextDocument::contentsChange, this,
             [this](int position, int, int added) { Limit(position, added); });
@@ -125,23 +125,6 @@ void CChatInputEdit::Limit(int position, int added) {
     c.setPosition(end, QTextCursor::KeepAnchor);
     c.removeSelectedText();
     limiting_ = false;
-}
-
-void CChatInputEdit::keyPressEvent(QKeyEvent* event) {
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && !(event->modifiers() & Qt::ShiftModifier)) {
-        emit sendRequested();
-        return;
-    }
-    QTextEdit::keyPressEvent(event);
-}
-
-bool CChatInputEdit::canInsertFromMimeData(const QMimeData* source) const {
-    return source->hasText();
-}
-
-void CChatInputEdit::insertFromMimeData(const QMimeData* source) {
-    if (source->hasText()) insertPlainText(source->text());
 }
 
 // --- The participant list ---

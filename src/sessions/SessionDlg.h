@@ -17,6 +17,7 @@
 
 #include "sessions/RoomModel.h"
 #include "shell/Transcript.h"
+#include "ui/MessageInputEdit.h"
 #include "ui/SkinnedDlg.h"
 
 class QPushButton;
@@ -30,18 +31,10 @@ namespace sessions {
 // The input line: at most 500 characters and 600 bytes of UTF-8 (line
 // breaks counted as the two bytes they take on the wire), however the text
 // comes in; pasted text comes in plain. Enter sends, Shift+Enter breaks.
-class CChatInputEdit : public QTextEdit {
+class CChatInputEdit : public ui::CMessageInputEdit {
     Q_OBJECT
   public:
     explicit CChatInputEdit(QWidget* parent = nullptr);
-
-  signals:
-    void sendRequested();
-
-  protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    bool canInsertFromMimeData(const QMimeData* source) const override;
-    void insertFromMimeData(const QMimeData* source) override;
 
   private:
     void Limit(int position, int added);
