@@ -2,10 +2,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
 
+#include "net/LocalFile.h"
 #include "net/MessageBuffer.h"
 #include "net/Protocol.h"
 #include "polls/model/PollFiles.h"
@@ -76,6 +78,14 @@ void SendPollResponse(ClientSession& s, int32_t responseCode) {
     s.Send(w, net::Primary::Poll);
 }
 
+void SendPollError(ClientSession& s, int32_t responseCode, int32_t errorCode) {
+    net::MessageWriter w(responseCode);
+    w.Int(errorCode);
+    s.Send(w, net::Primary::Poll);
+}
+
+QString VoterKey(const QString& username) { return username.toLower(); }
+
 void SendUploadAnswer(ClientSession& s, int32_t answer, const std::string& details = {}) {
     net::MessageWriter w(answer);
     if (!details.empty()) w.Str(details);
@@ -100,6 +110,10 @@ QString PollsService::PollFile(const QString& number, const QString& session, in
 
 QString PollsService::BallotsFile(const QString& number, const QString& session, int32_t id) {
     return PollFolder(number, session) + "/" + QString::number(id) + ".ballots";
+}
+
+QString PollsService::ResultsFile(const QString& number, const QString& session, int32_t id) {
+    return PollFolder(number, session) + "/" + QString::number(id) + ".results";
 }
 
 bool PollsService::Open(QString* error) {
@@ -318,6 +332,82 @@ void PollsService::RegisterHandlers() {
         return DownloadDecision::ServeBytes(ListText(s.NetworkNumber(), id));
     });
 
+    transfers.RegisterDownload(code::kPollFileDownload, [this](ClientSession& s,
+                                                               net::MessageReader& f) {
+        std::string session, owner;
+        int32_t id = 0, purpose = 0;
+        if (!f.Str(1, 64, session) || !f.Str(1, 64, owner) || !f.Int(-1, -1, id) ||
+            !f.Int(0, 1, purpose))
+            return DownloadDecision::Refuse();
+        const QString number = s.NetworkNumber(), sessionId = FromUtf8(session);
+        const Poll* poll = Named(number, sessionId, owner, id);
+        if (purpose == 1) {
+            // Only the owner opens a poll for modification.
+            if (!poll || poll->owner.compare(s.Username(), Qt::CaseInsensitive) != 0)
+                return DownloadDecision::Refuse();
+            return DownloadDecision::ServeFile(PollFile(number, sessionId, id));
+        }
+        if (const int32_t why = TakeRefusal(poll, s.Username())) {
+            SendPollError(s, code::kUnavailable, why);
+            return DownloadDecision::Ignore();
+        }
+        return DownloadDecision::ServeFile(PollFile(number, sessionId, id));
+    });
+
+    transfers.RegisterDownload(code::kResultsDownload, [this](ClientSession& s,
+                                                              net::MessageReader& f) {
+        std::string session, owner;
+        int32_t id = 0;
+        if (!f.Str(1, 64, session) || !f.Str(1, 64, owner) || !f.Int(-1, -1, id))
+            return DownloadDecision::Refuse();
+        const QString number = s.NetworkNumber(), sessionId = FromUtf8(session);
+        const Poll* poll = Named(number, sessionId, owner, id);
+        if (const int32_t why = ResultsRefusal(poll)) {
+            SendPollError(s, code::kResultsRefused, why);
+            return DownloadDecision::Ignore();
+        }
+        QString results;
+        if (const int32_t why = BuildResults(number, sessionId, *poll, s.Username(), results)) {
+            SendPollError(s, code::kResultsFailed, why);
+            return DownloadDecision::Ignore();
+        }
+        return DownloadDecision::ServeFile(results);
+    });
+
+    transfers.RegisterUpload(code::kBallotUpload, [this](ClientSession& s, int32_t size,
+                                                         net::MessageReader& f) {
+        std::string session, owner;
+        int32_t id = 0, version = 0;
+        if (!f.Str(1, 64, session) || !f.Str(1, 64, owner) || !f.Int(-1, -1, id) ||
+            !f.Int(-1, -1, version)) {
+            SendPollResponse(s, code::kBallotFailed);
+            return UploadDecision::Ignore();
+        }
+        const QString number = s.NetworkNumber(), sessionId = FromUtf8(session);
+        const Poll* poll = Named(number, sessionId, owner, id);
+        if (const int32_t why = TakeRefusal(poll, s.Username())) {
+            SendPollError(s, code::kUnavailable, why);
+            return UploadDecision::Ignore();
+        }
+        if (version != poll->version) {
+            SendPollError(s, code::kUnavailable, 6);
+            return UploadDecision::Ignore();
+        }
+        if (size < 1 || size > kMaxBallotFile) {
+            SendPollResponse(s, code::kBallotFailed);
+            return UploadDecision::Ignore();
+        }
+        // Each voter's ballot arrives under its own name, beside the poll.
+        const QString incoming = PollFolder(number, sessionId) + "/" + QString::number(id) + "." +
+                                 QString::number(qulonglong(quintptr(&s)), 16) + ".ballot";
+        return UploadDecision::Accept(
+            incoming, [this, number, sessionId, id, version](ClientSession& voter, bool stored,
+                                                             const QString& path) {
+                if (!stored) return;
+                StoreBallot(voter, number, sessionId, id, version, path);
+            });
+    });
+
     transfers.RegisterUpload(code::kPollUpload, [this](ClientSession& s, int32_t size,
                                                        net::MessageReader& f) {
         PollUploadRequest r;
@@ -460,6 +550,175 @@ void PollsService::RegisterHandlers() {
         decision.extra = id;
         return decision;
     });
+}
+
+const PollsService::Poll* PollsService::Named(const QString& number, const QString& session,
+                                              const std::string& owner, int32_t id) const {
+    const Poll* poll = Find(number, session, id);
+    if (!poll || poll->owner.compare(FromUtf8(owner), Qt::CaseInsensitive) != 0) return nullptr;
+    return poll;
+}
+
+bool PollsService::InWindow(const Poll& p) const {
+    const qint64 since = qint64(clock_()) - p.start;
+    if (since < 0) return false;
+    // 64 bits, and a recurrence of no positive length is none.
+    const qint64 interval = p.recurring && p.intervalHours > 0 ? qint64(p.intervalHours) * 3600 : 0;
+    const qint64 into = interval > 0 ? since % interval : since;
+    return into < p.end - p.start;
+}
+
+int32_t PollsService::TakeRefusal(const Poll* p, const QString& voter) const {
+    if (!p) return 1;
+    if (p->status != 1) return 2;
+    if (p->voters.count(VoterKey(voter))) return 3;
+    if (qint64(clock_()) < p->start) return 4;
+    if (p->votes >= p->maxVotes || !InWindow(*p)) return 5;
+    return 0;
+}
+
+int32_t PollsService::ResultsRefusal(const Poll* p) const {
+    if (!p) return 1;
+    if (p->status != 1) return 2;
+    // Once every vote is in, the results may be seen at once.
+    if (p->votes >= p->maxVotes) return 0;
+    if (qint64(clock_()) < p->start) return 3;
+    if (InWindow(*p)) return 4;
+    return 0;
+}
+
+int32_t PollsService::BuildResults(const QString& number, const QString& session, const Poll& p,
+                                   const QString& requester, QString& relativePath) {
+    const Store& store = network_.GetStore();
+    const QString ballotsPath = store.ResolvePath(BallotsFile(number, session, p.id));
+    const QString pollPath = store.ResolvePath(PollFile(number, session, p.id));
+    relativePath = ResultsFile(number, session, p.id);
+    const QString resultsPath = store.ResolvePath(relativePath);
+    if (ballotsPath.isEmpty() || pollPath.isEmpty() || resultsPath.isEmpty()) return 4;
+    if (!QFileInfo::exists(ballotsPath)) return 2;
+    if (QFileInfo(pollPath).size() < 1) return 3;
+
+    // Written beside its final name, then renamed: a download of an earlier
+    // results file keeps reading the file it opened.
+    QFile out(resultsPath + ".part");
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 4;
+    const auto failed = [&](int32_t why) {
+        out.close();
+        out.remove();
+        return why;
+    };
+    QFile poll(pollPath);
+    if (!poll.open(QIODevice::ReadOnly) || poll.size() > kMaxPollFile) return failed(5);
+    const QByteArray pollBytes = poll.readAll();
+    if (pollBytes.isEmpty() || pollBytes.size() != poll.size()) return failed(5);
+    std::string prefix;
+    net::PutU32(prefix, uint32_t(pollBytes.size()));
+    if (out.write(prefix.data(), 4) != 4 || out.write(pollBytes) != pollBytes.size())
+        return failed(5);
+
+    QFile ballots(ballotsPath);
+    if (!ballots.open(QIODevice::ReadOnly)) return failed(6);
+    QByteArray ballotBytes = ballots.readAll();
+    if (ballots.error() != QFileDevice::NoError) return failed(6);
+    const bool seesNames =
+        p.owner.compare(requester, Qt::CaseInsensitive) == 0 || p.othersMayView != 0;
+    if (!seesNames) {
+        // The same layout, with the names of the voters left out.
+        auto read = polls::ReadBallotsBytes(
+            std::string_view(ballotBytes.constData(), size_t(ballotBytes.size())));
+        if (!read) return failed(6);
+        for (size_t i = 0; i < read->size(); ++i)
+            (*read)[i].voterName = "voter" + std::to_string(i + 1);
+        ballotBytes = QByteArray::fromStdString(polls::WriteBallotsBytes(*read));
+    }
+    if (out.write(ballotBytes) != ballotBytes.size() || !out.flush()) return failed(6);
+    out.close();
+    QFile::remove(resultsPath);
+    if (!QFile::rename(resultsPath + ".part", resultsPath)) {
+        QFile::remove(resultsPath + ".part");
+        return 4;
+    }
+    return 0;
+}
+
+void PollsService::StoreBallot(ClientSession& s, const QString& number, const QString& session,
+                               int32_t id, int32_t version, const QString& path) {
+    const auto bytes = polls::ReadWholeFile(path.toStdString(), size_t(kMaxBallotFile));
+    QFile::remove(path);
+    // The poll may have changed while the ballot arrived.
+    const Poll* p = Find(number, session, id);
+    if (const int32_t why = TakeRefusal(p, s.Username())) {
+        SendPollError(s, code::kUnavailable, why);
+        return;
+    }
+    if (p->version != version) {
+        SendPollError(s, code::kUnavailable, 6);
+        return;
+    }
+    const auto reject = [&](const QString& why) {
+        network_.Log("polls: ballot of " + s.Username() + " for poll " + QString::number(id) +
+                     " dropped: " + why);
+        SendPollResponse(s, code::kBallotFailed);
+    };
+    if (!bytes) return reject("unreadable");
+    // Exactly one ballot within the bounds every results reader keeps.
+    size_t pos = 0;
+    auto ballot = polls::ReadBallot(*bytes, pos);
+    if (!ballot || pos != bytes->size()) return reject("not a ballot");
+    if (FromUtf8(ballot->voterName).compare(s.Username(), Qt::CaseInsensitive) != 0)
+        return reject("the name is not the voter's");
+    const Store& store = network_.GetStore();
+    auto pollBytes = polls::ReadWholeFile(
+        store.ResolvePath(PollFile(number, session, id)).toStdString(), size_t(kMaxPollFile));
+    std::optional<std::vector<polls::CPollQuestion>> questions;
+    if (pollBytes) {
+        polls::UnmaskBytes(*pollBytes);
+        questions = polls::ReadPollBytes(*pollBytes);
+    }
+    if (!questions) return reject("the poll file cannot be read");
+    if (ballot->answers.size() != questions->size()) return reject("wrong number of answers");
+    for (size_t i = 0; i < questions->size(); ++i) {
+        const polls::CPollAnswer& a = ballot->answers[i];
+        if (!a.skipped && a.kind != (*questions)[i].kind) return reject("an answer of another kind");
+    }
+
+    // Appended: the count goes up by one, the ballot follows the others.
+    const QString relative = BallotsFile(number, session, id);
+    const QString ballotsPath = store.ResolvePath(relative);
+    QByteArray before;
+    if (QFileInfo::exists(ballotsPath)) {
+        QFile existing(ballotsPath);
+        if (!existing.open(QIODevice::ReadOnly)) return reject("the ballots file cannot be read");
+        before = existing.readAll();
+        if (existing.error() != QFileDevice::NoError || before.size() < 4)
+            return reject("the ballots file cannot be read");
+    }
+    int32_t count = 0;
+    if (!before.isEmpty()) {
+        const auto* b = reinterpret_cast<const unsigned char*>(before.constData());
+        count = int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |
+                        uint32_t(b[3]) << 24);
+        if (count < 0 || count == INT32_MAX) return reject("the ballots file is corrupt");
+    }
+    std::string head;
+    net::PutU32(head, uint32_t(count + 1));
+    QByteArray after = QByteArray::fromStdString(head);
+    if (!before.isEmpty()) after += before.mid(4);
+    after += QByteArray::fromStdString(*bytes);
+    if (!store.WriteFile(relative, after)) return reject("the ballots file cannot be written");
+
+    Poll next = *p;
+    next.votes += 1;
+    next.voters.insert(VoterKey(s.Username()));
+    if (!Save(number, session, next) || !SaveVoters(number, session, next)) {
+        // Not counted, so not kept either.
+        if (before.isEmpty())
+            QFile::remove(ballotsPath);
+        else
+            store.WriteFile(relative, before);
+        return reject("the poll cannot be stored: " + store.LastError());
+    }
+    polls_[{number, session}][id] = next;
 }
 
 void PollsService::OnConfirm(ClientSession& s, net::MessageReader& f) {

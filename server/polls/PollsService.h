@@ -66,6 +66,9 @@ class PollsService : public Service {
     static QString PollFolder(const QString& number, const QString& session);
     static QString PollFile(const QString& number, const QString& session, int32_t id);
     static QString BallotsFile(const QString& number, const QString& session, int32_t id);
+    static QString ResultsFile(const QString& number, const QString& session, int32_t id);
+    // Largest ballot upload: every answer of the longest poll at its bound.
+    static constexpr int32_t kMaxBallotFile = 4 + 12 + 4 + 9999 * (4 + 4 + 4 + 3000);
 
     // The poll list text of a session: a line per poll, times in the
     // server's clock.
@@ -91,6 +94,22 @@ class PollsService : public Service {
     bool Save(const QString& number, const QString& session, const Poll& poll);
     bool Remove(const QString& number, const QString& session, int32_t id);
     bool SaveVoters(const QString& number, const QString& session, const Poll& poll);
+
+    // Why a poll may not be taken or a ballot stored now: a response 3 code,
+    // 0 when it may. `poll` is null when it does not exist.
+    int32_t TakeRefusal(const Poll* poll, const QString& voter) const;
+    // Why its results may not be seen: a response 5 code, 0 when they may.
+    int32_t ResultsRefusal(const Poll* poll) const;
+    // Whether the poll is within a window of its schedule now.
+    bool InWindow(const Poll& poll) const;
+    // The poll named by a request (owner and id), or null.
+    const Poll* Named(const QString& number, const QString& session, const std::string& owner,
+                     int32_t id) const;
+    // Builds the results file for `requester`; a response 6 code on failure.
+    int32_t BuildResults(const QString& number, const QString& session, const Poll& poll,
+                         const QString& requester, QString& relativePath);
+    void StoreBallot(ClientSession& s, const QString& number, const QString& session, int32_t id,
+                     int32_t version, const QString& path);
 
     void OnConfirm(ClientSession& s, net::MessageReader& f);
     void OnOperate(ClientSession& s, net::MessageReader& f);
