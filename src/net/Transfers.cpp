@@ -252,7 +252,7 @@ int ProgressPercent(int64_t done, int64_t total) {
 // Requests
 
 bool StartUpload(Connection& connection, int slotNumber, const std::string& localPath,
-                 const TransferFields& fields) {
+                 const TransferFields& fields, int32_t announcedSize) {
     const int32_t code = UploadRequestCode(slotNumber);
     if (code < 0) return false;
     TransferSlot& slot = connection.Slot(slotNumber);
@@ -272,7 +272,7 @@ bool StartUpload(Connection& connection, int slotNumber, const std::string& loca
     slot.uploadSent = 0;
 
     MessageWriter writer(code);
-    writer.Int(slot.uploadTotal);
+    writer.Int(announcedSize >= 0 ? announcedSize : slot.uploadTotal);
     auto message = AddFields(writer, fields) ? writer.Finish(Primary::Upload) : nullptr;
     if (!message) {
         slot.Close();

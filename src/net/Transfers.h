@@ -102,8 +102,10 @@ int ProgressPercent(int64_t done, int64_t total);
 // the file size, then `fields`. Fails with nothing sent when the slot is no
 // upload slot or is busy, the file cannot be opened or is too large, or the
 // request does not fit.
+// `announcedSize`, when 0 or more, is the size the request names instead of
+// the file's (a poll change without questions names 1 and sends no chunk).
 bool StartUpload(Connection& connection, int slot, const std::string& localPath,
-                 const TransferFields& fields);
+                 const TransferFields& fields, int32_t announcedSize = -1);
 // Creates (truncates) the local file, sets the purpose value and queues the
 // download request: the code, then `fields`. Fails with nothing sent when the
 // slot is no download slot or is busy, the file cannot be created, or the

@@ -71,4 +71,24 @@ bool RequestPollList(net::Client& client, const std::string& sessionId, int32_t 
                               {net::TransferField(sessionId), net::TransferField(refreshFlag)});
 }
 
+bool RequestPollFile(net::Client& client, const std::string& sessionId, const std::string& owner,
+                     int32_t pollId, int32_t purpose) {
+    const std::string path = net::PrepareTransferFile(
+        client.DataDirectory(), purpose == 1 ? kModifyPollFile : kTakePollFile);
+    if (path.empty()) return false;
+    return net::StartDownload(client.FileServer(), net::poll::kPollFileSlot, path,
+                              uint32_t(purpose),
+                              {net::TransferField(sessionId), net::TransferField(owner),
+                               net::TransferField(pollId), net::TransferField(purpose == 1 ? 1 : 0)});
+}
+
+bool RequestResults(net::Client& client, const std::string& sessionId, const std::string& owner,
+                    int32_t pollId) {
+    const std::string path = net::PrepareTransferFile(client.DataDirectory(), kResultsFile);
+    if (path.empty()) return false;
+    return net::StartDownload(client.FileServer(), net::poll::kResultsSlot, path, 0,
+                              {net::TransferField(sessionId), net::TransferField(owner),
+                               net::TransferField(pollId)});
+}
+
 }  // namespace polls

@@ -40,4 +40,12 @@ bool SendPollOperation(net::Connection& fileServer, int32_t operation, const std
 // automatic refresh. Creates "files/remote/poll" a level at a time.
 bool RequestPollList(net::Client& client, const std::string& sessionId, int32_t refreshFlag);
 
+// The poll file download (slot 7): purpose 0 to take the poll, 1 to modify
+// it; the file lands in "files/remote/poll/take" or ".../modify".
+bool RequestPollFile(net::Client& client, const std::string& sessionId, const std::string& owner,
+                     int32_t pollId, int32_t purpose);
+// The results download (slot 10).
+bool RequestResults(net::Client& client, const std::string& sessionId, const std::string& owner,
+                    int32_t pollId);
+
 }  // namespace polls

@@ -85,6 +85,10 @@ CPollingCenterDlg::CPollingCenterDlg(const ui::Skin& skin, ui::Dialogs& dialogs,
             return;
         Operate(net::poll::kDelete);
     });
+    connect(buttons_[kCreate], &QPushButton::clicked, this, [this] { Create(); });
+    connect(buttons_[kModify], &QPushButton::clicked, this, [this] { Modify(); });
+    connect(buttons_[kTake], &QPushButton::clicked, this, [this] { Take(); });
+    connect(buttons_[kViewResults], &QPushButton::clicked, this, [this] { ViewResults(); });
     lastActivity_.start();
     UpdateButtons();
 }
@@ -159,11 +163,10 @@ void CPollingCenterDlg::UpdateButtons() {
     buttons_[kDelete]->setEnabled(b.remove);
     buttons_[kSuspend]->setEnabled(b.suspend);
     buttons_[kResume]->setEnabled(b.resume);
-    // Authoring, ballots and results come with their own windows.
-    buttons_[kCreate]->setEnabled(false);
-    buttons_[kModify]->setEnabled(false);
-    buttons_[kTake]->setEnabled(false);
-    buttons_[kViewResults]->setEnabled(false);
+    buttons_[kCreate]->setEnabled(b.create);
+    buttons_[kModify]->setEnabled(b.modify);
+    buttons_[kTake]->setEnabled(b.take);
+    buttons_[kViewResults]->setEnabled(b.viewResults);
 }
 
 std::vector<size_t> CPollingCenterDlg::SelectedRows() const {
@@ -179,6 +182,58 @@ void CPollingCenterDlg::Operate(int32_t operation) {
     if (chosen.empty() || sessionId_.empty()) return;
     // The list changes when the server answers.
     SendPollOperation(client_.FileServer(), operation, sessionId_, chosen);
+}
+
+const CPollEntry* CPollingCenterDlg::SingleSelected() const {
+    const std::vector<size_t> rows = SelectedRows();
+    if (rows.size() != 1 || rows.front() >= entries_.size()) return nullptr;
+    return &entries_[rows.front()];
+}
+
+bool CPollingCenterDlg::Ask(const char* text) {
+    return dialogs_.Message(this, QStringLiteral("Warning"), QString::fromLatin1(text),
+                            ui::MsgIcon::Warning, ui::MsgButtons::YesNo) == ui::MsgAnswer::Yes;
+}
+
+void CPollingCenterDlg::Create() {
+    if (sessionId_.empty() || !windows_.startCreating) return;
+    if (!MayCreateAnother(entries_.size())) {
+        dialogs_.Message(this, QStringLiteral("Error"), QString::fromLatin1(kTooManyPolls),
+                         ui::MsgIcon::Error);
+        return;
+    }
+    const int mode = windows_.pollWindowMode ? windows_.pollWindowMode() : -1;
+    if (mode == 0 && !Ask(kAlreadyCreating)) return;
+    if (mode == 1 && !Ask(kModifyingWhenCreating)) return;
+    windows_.startCreating(sessionId_);
+}
+
+void CPollingCenterDlg::Modify() {
+    const CPollEntry* e = SingleSelected();
+    if (!e || !windows_.startModifying) return;
+    const int mode = windows_.pollWindowMode ? windows_.pollWindowMode() : -1;
+    if (mode == 0 && !Ask(kCreatingWhenModifying)) return;
+    if (mode == 1 && !Ask(kAlreadyModifying)) return;
+    const CPollEntry entry = *e;
+    windows_.startModifying(sessionId_, entry);
+    RequestPollFile(client_, sessionId_, entry.owner, entry.pollId, 1);
+}
+
+void CPollingCenterDlg::Take() {
+    const CPollEntry* e = SingleSelected();
+    if (!e || !windows_.startTaking) return;
+    if (windows_.ballotVisible && windows_.ballotVisible() && !Ask(kAlreadyTaking)) return;
+    const CPollEntry entry = *e;
+    windows_.startTaking(sessionId_, entry.owner, entry.pollId, entry.version);
+    RequestPollFile(client_, sessionId_, entry.owner, entry.pollId, 0);
+}
+
+void CPollingCenterDlg::ViewResults() {
+    const CPollEntry* e = SingleSelected();
+    if (!e || !windows_.viewResults) return;
+    const CPollEntry entry = *e;
+    windows_.viewResults(entry.owner, entry.othersMayView);
+    RequestResults(client_, sessionId_, entry.owner, entry.pollId);
 }
 
 void CPollingCenterDlg::HandleResponse(int kind, int32_t errorCode) {

@@ -29,6 +29,20 @@ struct RoomLink {
     std::function<SessionRoles(const std::string& sessionId)> roles;
 };
 
+// The windows the Polling Center's Create, Modify, Take Poll and View
+// Results open.
+struct PollWindows {
+    // -1 when the poll window is hidden, else its mode (0 create, 1 modify).
+    std::function<int()> pollWindowMode;
+    std::function<void(const std::string& sessionId)> startCreating;
+    std::function<void(const std::string& sessionId, const CPollEntry& entry)> startModifying;
+    std::function<bool()> ballotVisible;
+    std::function<void(const std::string& sessionId, const std::string& owner, int32_t pollId,
+                       int32_t version)>
+        startTaking;
+    std::function<void(const std::string& owner, int32_t othersMayView)> viewResults;
+};
+
 class CPollingCenterDlg : public ui::CSkinnedDlg {
     Q_OBJECT
   public:
@@ -49,6 +63,7 @@ class CPollingCenterDlg : public ui::CSkinnedDlg {
     static void RegisterPictures(ui::Skin& skin);
 
     void SetRoomLink(RoomLink link) { room_ = std::move(link); }
+    void SetPollWindows(PollWindows windows) { windows_ = std::move(windows); }
     void SetUsername(const std::string& username) { username_ = username; }
     // The clock the window reads, and the quiet time before an automatic
     // refresh (tests shrink both).
@@ -87,12 +102,20 @@ class CPollingCenterDlg : public ui::CSkinnedDlg {
     void Fill();
     void UpdateButtons();
     void Operate(int32_t operation);
+    void Create();
+    void Modify();
+    void Take();
+    void ViewResults();
+    // The one selected entry, or null.
+    const CPollEntry* SingleSelected() const;
+    bool Ask(const char* text);
     // The selected rows' indexes into the entries, in list order.
     std::vector<size_t> SelectedRows() const;
     void Activity() { lastActivity_.restart(); }
 
     net::Client& client_;
     RoomLink room_;
+    PollWindows windows_;
     std::string username_;
     std::string sessionId_;
     std::vector<CPollEntry> entries_;

@@ -14,6 +14,11 @@ class Client;
 namespace polls {
 
 class CPollingCenterDlg;
+class CBallotDlg;
+class CPollResultsDlg;
+class CIndividualBallotsDlg;
+class CPollDlg;
+class CPollQuestionDlg;
 
 class PollsModule final : public shell::Module {
   public:
@@ -28,8 +33,20 @@ class PollsModule final : public shell::Module {
 
     // Null until registered.
     CPollingCenterDlg* Center() const { return center_.get(); }
+    CBallotDlg* Ballot() const { return ballot_.get(); }
+    CPollResultsDlg* Results() const { return results_.get(); }
+    CIndividualBallotsDlg* IndividualBallots() const { return individual_.get(); }
+    CPollDlg* PollWindow() const { return poll_.get(); }
+    CPollQuestionDlg* QuestionWindow() const { return question_.get(); }
 
   private:
+    // Declared in the order they may go: the poll window uses the question
+    // window, the results window shows through the individual ballots.
+    std::unique_ptr<CPollQuestionDlg> question_;
+    std::unique_ptr<CPollDlg> poll_;
+    std::unique_ptr<CIndividualBallotsDlg> individual_;
+    std::unique_ptr<CPollResultsDlg> results_;
+    std::unique_ptr<CBallotDlg> ballot_;
     std::unique_ptr<CPollingCenterDlg> center_;
     net::Client* client_ = nullptr;
 };

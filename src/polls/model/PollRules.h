@@ -43,6 +43,21 @@ inline bool MayCreateAnother(size_t listed) {
 inline constexpr char kTooManyPolls[] =
     "More than 90 polls have been created for this session.\r\n\r\nBefore a new poll can be "
     "created, you must first delete at least one poll from the list.";
+inline constexpr char kAlreadyCreating[] =
+    "You are already creating a poll.\r\nIf you proceed to create a new poll, the existing poll "
+    "will be discarded.\r\nProceed?";
+inline constexpr char kModifyingWhenCreating[] =
+    "You are currently modifying a poll.\r\nIf you proceed to create a new poll, changes you "
+    "made will be lost.\r\nProceed?";
+inline constexpr char kCreatingWhenModifying[] =
+    "You are currently creating a poll.\r\nIf you proceed to modify the selected poll, the new "
+    "poll will be discarded.\r\nProceed?";
+inline constexpr char kAlreadyModifying[] =
+    "You are already modifying a poll.\r\nIf you proceed to open the selected poll for "
+    "modification, changes you made will be lost.\r\nProceed?";
+inline constexpr char kAlreadyTaking[] =
+    "You are already taking a poll.\r\nIf you proceed to take the selected poll, your current "
+    "ballot will be lost.\r\nProceed?";
 inline constexpr char kUnableToReadList[] = "Unable to read list of polls";
 inline constexpr char kDeleteQuestion[] = "Are you sure you wish to delete the selected poll(s)?";
 
