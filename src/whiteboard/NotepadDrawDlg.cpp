@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTabletEvent>
+#include <QTimer>
 
 #include "net/Client.h"
 #include "net/Transfers.h"
@@ -196,6 +197,9 @@ void CNotepadDrawDlg::Close() {
 void CNotepadDrawDlg::SetTool(Tool tool) {
     tool_ = tool;
     UpdateToolButtons();
+    // A click releases its button after this runs: show the tool again
+    // once the click is over.
+    QTimer::singleShot(0, this, [this] { UpdateToolButtons(); });
     setFocus();
 }
 
