@@ -13,6 +13,7 @@
 #include "server/mailbox/MailboxService.h"
 #include "server/polls/PollsService.h"
 #include "server/sessions/SessionsService.h"
+#include "server/whiteboard/WhiteboardService.h"
 
 namespace localnet {
 
@@ -29,6 +30,7 @@ std::vector<std::unique_ptr<Service>> MakeServices(LocalNetwork& network) {
     services.push_back(std::make_unique<PollsService>(network));
     services.push_back(std::make_unique<AdminService>(network));
     services.push_back(std::make_unique<DocumentsService>(network));
+    services.push_back(std::make_unique<WhiteboardService>(network));
     return services;
 }
 

@@ -82,6 +82,7 @@ int main(int argc, char** argv) {
     parser.addOption({"documents-max-files", "Shared documents per account.", "N", "200"});
     parser.addOption(
         {"documents-max-space", "Bytes of shared documents per account.", "N", "104857600"});
+    parser.addOption({"notepad-max-page", "Bytes of one whiteboard page.", "N", "1048576"});
     parser.addOption({"quiet", "Do not log connection events."});
     parser.process(app);
 
@@ -132,6 +133,9 @@ int main(int argc, char** argv) {
     const long long docSpace = Positive(parser.value("documents-max-space"), 1LL << 40);
     if (docSpace < 0) return Fail("--documents-max-space needs a positive number of bytes");
     options.documentsMaxSpaceBytes = docSpace;
+    const long long page = Positive(parser.value("notepad-max-page"), 0x7fffffff);
+    if (page < 0) return Fail("--notepad-max-page needs a positive number of bytes");
+    options.notepadMaxPageBytes = page;
     options.quiet = parser.isSet("quiet");
 
     RaiseDescriptorLimit();

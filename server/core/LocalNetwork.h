@@ -57,6 +57,8 @@ struct ServerOptions {
     qint64 documentsMaxFileBytes = 25LL * 1024 * 1024;
     int documentsMaxFiles = 200;
     qint64 documentsMaxSpaceBytes = 100LL * 1024 * 1024;
+    // Bytes of one whiteboard page upload.
+    qint64 notepadMaxPageBytes = 1024 * 1024;
 };
 
 class LocalNetwork : public QObject {

@@ -399,10 +399,10 @@ void HandleUploadRefusal(Connection& connection, MessageReader& reader,
         purpose = slot.purpose;
         slot.Close();
     }
-    // A refusal whose details do not decode only frees the slot.
+    // A refusal whose details do not decode shows nothing, but the slot's
+    // owner still hears that its upload is over (or it waits for good).
     std::string details;
-    if (!reader.Str(1, 512, details)) return;
-    ShowServerResponse(connection, refusal.text, details);
+    if (reader.Str(1, 512, details)) ShowServerResponse(connection, refusal.text, details);
     const SlotHooks hooks = HooksOf(connection, refusal.slot);
     if (hooks.refused) hooks.refused(purpose, refusal.code);
 }

@@ -359,12 +359,14 @@ TEST_F(TransferTest, RefusedPageUploadFreesTheSlotForTheNext) {
     EXPECT_EQ(log.refused, std::vector<int32_t>{upload::kRefusedNotepadTooLarge});
     ASSERT_TRUE(StartUpload(conn, 2, path, {1}));
 
-    // Undecodable details: the slot is closed, nothing is shown.
+    // Undecodable details: the slot is closed, nothing is shown, and the
+    // slot's owner still hears the upload ended.
     MessageWriter bare(upload::kRefusedNotepadTooLarge);
     bare.Int(0);
     DeliverUpload(conn, bare);
     EXPECT_TRUE(SlotFree(conn, 2));
     EXPECT_EQ(listener.responses.size(), 1u);
+    EXPECT_EQ(log.refused.size(), 2u);
 
     // Each refusal closes its own slot.
     ASSERT_TRUE(StartUpload(conn, 18, path, {"to"}));
