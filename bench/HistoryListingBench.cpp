@@ -22,16 +22,37 @@
 #include <string>
 #include <vector>
 
-#include "app/AppState.h"
 #include "history/HistoryListing.h"
-#include "history/HistoryModule.h"
 #include "history/SessionHistoryDlg.h"
+#include "net/Client.h"
+#include "net/ClientListener.h"
 #include "net/Protocol.h"
+#include "net/UiDispatcher.h"
 #include "ui/Dialogs.h"
 #include "ui/Skin.h"
 #include "ui/TextViewerDlg.h"
 
 namespace {
+
+// The window wants a client for its requests; nothing is sent here.
+class Quiet final : public net::ClientListener, public net::UiDispatcher {
+  public:
+    void ShowMessage(net::MessagePhase, const std::string&, const std::string&,
+                     net::MessageIcon) override {}
+    void ShowServerResponse(const std::string&, const std::string&) override {}
+    void LookupAnswered(const std::string&) override {}
+    void LookupRefused() override {}
+    void LoginCouldNotConnect() override {}
+    void LoginCancelled() override {}
+    void LoginEnded(net::LoginEnd) override {}
+    void CreationCouldNotConnect() override {}
+    void CreationCancelled() override {}
+    void LoginCompleted() override {}
+    void ConnectionDropped() override {}
+    void NetworkInformationReceived(const net::NetworkInformation&) override {}
+    void Dispatch(std::function<void()> work) override { work(); }
+    void Post(std::function<void()> work) override { work(); }
+};
 
 struct Message {
     net::MessageBuffer buffer;
@@ -158,20 +179,29 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QTemporaryDir home;
     ui::QtDialogs dialogs;
-    app::AppState::Options options;
+    Quiet quiet;
+    net::Client::Options options;
     options.timings = net::Timings::Fast();
     options.timings.showDelay = std::chrono::milliseconds(0);
     options.environment.home = home.path().toStdString();
     options.environment.xdgDataHome = home.path().toStdString() + "/data";
     options.environment.xdgConfigHome = home.path().toStdString() + "/config";
-    app::AppState state(dialogs, options);
-    history::CSessionHistoryDlg* window = state.FindModule<history::HistoryModule>()->Window();
+    net::Client client(quiet, quiet, options);
+    ui::Skin skin(1.0);
+    skin.RegisterBackground(QStringLiteral("IDB_SESSIONHISTORY"),
+                            history::CSessionHistoryDlg::kClientSize,
+                            QStringLiteral("Session History"));
+    skin.RegisterButton(QStringLiteral("BACK"), QSize(88, 30), QStringLiteral("Back"));
+    history::CSessionHistoryDlg window(skin, dialogs, options.timings, client);
     const auto days = Fullest(true);
     const auto shortest = Fullest(false);
-    if (!window || !days || !shortest) return 1;
-    MeasureListing(app, *window, *days, "day logs");
-    MeasureListing(app, *window, *shortest, "shortest names");
-    window->hide();
+    if (!days || !shortest) return 1;
+    // On screen before the clock runs: every round paints what it shows.
+    window.ShowInFrontNow();
+    app.processEvents();
+    MeasureListing(app, window, *days, "day logs");
+    MeasureListing(app, window, *shortest, "shortest names");
+    window.hide();
     MeasureViewer(app, home.path());
     return 0;
 }
