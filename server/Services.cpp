@@ -9,6 +9,7 @@
 #include "server/core/LocalNetwork.h"
 #include "server/directory/DirectoryService.h"
 #include "server/documents/DocumentsService.h"
+#include "server/history/HistoryService.h"
 #include "server/login/LoginService.h"
 #include "server/mailbox/MailboxService.h"
 #include "server/polls/PollsService.h"
@@ -31,6 +32,7 @@ std::vector<std::unique_ptr<Service>> MakeServices(LocalNetwork& network) {
     services.push_back(std::make_unique<AdminService>(network));
     services.push_back(std::make_unique<DocumentsService>(network));
     services.push_back(std::make_unique<WhiteboardService>(network));
+    services.push_back(std::make_unique<HistoryService>(network));
     return services;
 }
 

@@ -14,6 +14,7 @@
 
 #include "net/Protocol.h"
 #include "server/core/ClientSession.h"
+#include "server/core/ListingWriter.h"
 #include "server/core/LocalNetwork.h"
 #include "server/core/Router.h"
 #include "server/core/Store.h"
@@ -147,13 +148,7 @@ bool DocumentsService::ValidName(const QString& name) {
 }
 
 std::string DocumentsService::ModifiedText(qint64 seconds) {
-    const time_t t = static_cast<time_t>(seconds);
-    char text[64] = {};
-    std::tm local{};
-    if (localtime_r(&t, &local) == nullptr || asctime_r(&local, text) == nullptr) {
-        return "?\n";
-    }
-    return text;
+    return ListingModifiedText(seconds);
 }
 
 QString DocumentsService::FilePath(const QString& number, const QString& owner,
@@ -521,14 +516,9 @@ std::unique_ptr<net::MessageBuffer> DocumentsService::Listing(const QString& num
     w.Int(folder != nullptr && folder->locked ? 1 : 0);
     const auto add = [&](int32_t type, qint64 size, bool locked, const QString& name,
                          qint64 modified) {
-        const std::string n = name.toStdString();
-        const std::string m = ModifiedText(modified);
         // An entry that would not fit ends the listing: the message stays whole.
-        if (w.length() + 12 + 8 + static_cast<int>(n.size() + m.size()) > net::kMaxMessageLength)
-            return false;
-        w.Int(type).Int(static_cast<int32_t>(std::min<qint64>(size, 0x7fffffff)));
-        w.Int(locked ? 1 : 0).Str(n).Str(m);
-        return true;
+        return AppendListingEntry(w, type, size, locked, name.toStdString(),
+                                  ModifiedText(modified));
     };
     if (path == kRoot) {
         bool room = true;

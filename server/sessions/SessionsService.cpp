@@ -409,6 +409,7 @@ void SessionsService::OnDelete(ClientSession& session, net::MessageReader& f) {
         p->Send(n, net::Primary::Session, net::Secondary::Notification);
     }
     network_.Log(QString("%1 deleted session %2 on %3").arg(session.Username(), sessionId, number));
+    emit SessionDeleted(number, sessionId);
     net::MessageWriter w(code::kDeleted);
     session.Send(w, net::Primary::Session);
 }
@@ -502,6 +503,7 @@ void SessionsService::SendRoomState(const QString& number, const StoredSession& 
     if (!message) return;
     // The same bytes to everyone in the session, the one it concerns included.
     for (ClientSession* p : s.participants) p->Send(std::make_unique<net::MessageBuffer>(*message));
+    if (event != code::kEventRefresh) emit EventRelayed(number, s.id, event, account);
 }
 
 void SessionsService::OnConnectionEnded(ClientSession* session) {
@@ -757,6 +759,8 @@ void SessionsService::OnChat(ClientSession& session, net::MessageReader& f) {
     // The sender too: its own line shows when it comes back.
     for (ClientSession* p : s->participants)
         p->Send(std::make_unique<net::MessageBuffer>(*message));
+    emit ChatRelayed(session.NetworkNumber(), s->id, StoredName(session),
+                     QByteArray(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 void SessionsService::OnSetModerator(ClientSession& session, net::MessageReader& f) {

@@ -46,6 +46,18 @@ class SessionsService : public QObject, public Service {
     // The folder of one session, relative to the data folder.
     static QString SessionFolder(const QString& number, const QString& id);
 
+  signals:
+    // What the rooms relay, for those who keep a session's log: a chat line
+    // as it went out (its text as the sender wrote it), and a room event
+    // (joined, left, away, online, participant, moderator; never a mere
+    // refresh) with the account it concerns.
+    void ChatRelayed(const QString& number, const QString& id, const QString& account,
+                     const QByteArray& text);
+    void EventRelayed(const QString& number, const QString& id, int event,
+                      const QString& account);
+    // A session was deleted, its folder with it.
+    void SessionDeleted(const QString& number, const QString& id);
+
   private:
     struct NetworkRules {
         bool adminOnly = false;

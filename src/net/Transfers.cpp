@@ -515,6 +515,7 @@ void HandleDownloadBytes(Connection& connection, MessageReader& reader, bool sta
     }
     const SlotHooks hooks = HooksOf(connection, slotNumber);
     if (haveClock && hooks.serverClock) hooks.serverClock(clock);
+    if (start && hooks.started) hooks.started(out.purpose);
     if (out.result == Chunk::Sent) {
         if (hooks.progress && out.progressDue)
             hooks.progress(ProgressPercent(out.done, out.total), out.done, out.total);

@@ -49,6 +49,9 @@ struct SlotHooks {
     // Upload go-ahead, before the first chunk goes; `value` is the integer
     // that the go-ahead of slot 6 carries (0 for every other slot).
     std::function<void(int32_t value)> goAhead;
+    // A download's start message arrived on the open slot, before its bytes
+    // are counted: the progress or the completion they make follows at once.
+    std::function<void(uint32_t purpose)> started;
     // Bytes done of the total, whenever a chunk or a piece of data moved and
     // the transfer is not complete; `percent` is cut to a whole number.
     std::function<void(int percent, int32_t done, int32_t total)> progress;

@@ -221,6 +221,39 @@ TEST_F(TransferTest, DownloadAcrossDataMessagesIgnoresStrayMessages) {
     EXPECT_TRUE(SlotFree(conn, 5));
 }
 
+TEST_F(TransferTest, StartHookComesFirstAndOnlyForAnOpenSlot) {
+    std::vector<std::string> seen;
+    SlotHooks h;
+    h.started = [&](uint32_t purpose) { seen.push_back("started " + std::to_string(purpose)); };
+    h.progress = [&](int percent, int32_t, int32_t) { seen.push_back(std::to_string(percent)); };
+    h.completed = [&](uint32_t) { seen.push_back("completed"); };
+    hooks.Register(5, h);
+    const std::string path = Remote("files/remote/sessionhistory/sessionhistory");
+
+    // A start for a slot that asked for nothing (or was cancelled) is no start.
+    MessageWriter stray(download::kStart);
+    stray.Int(5).Int(4).Raw("ab", 2);
+    DeliverDownload(conn, stray);
+    EXPECT_TRUE(seen.empty());
+
+    ASSERT_TRUE(StartDownload(conn, 5, path, 3, {"ABCDEF", "logs", "a.txt"}));
+    MessageWriter start(download::kStart);
+    start.Int(5).Int(4).Raw("ab", 2);
+    DeliverDownload(conn, start);
+    MessageWriter data(download::kData);
+    data.Int(5).Raw("cd", 2);
+    DeliverDownload(conn, data);
+    EXPECT_EQ(seen, (std::vector<std::string>{"started 3", "50", "completed"}));
+
+    // A start that holds the whole file still starts before it completes.
+    seen.clear();
+    ASSERT_TRUE(StartDownload(conn, 5, path, 0, {"ABCDEF", "logs", "a.txt"}));
+    MessageWriter whole(download::kStart);
+    whole.Int(5).Int(2).Raw("ab", 2);
+    DeliverDownload(conn, whole);
+    EXPECT_EQ(seen, (std::vector<std::string>{"started 0", "completed"}));
+}
+
 TEST_F(TransferTest, PollListStartCarriesTheServerClock) {
     SlotLog log;
     hooks.Register(8, log.Hooks());
