@@ -82,6 +82,12 @@ int main(int argc, char** argv) {
     parser.addOption({"documents-max-files", "Shared documents per account.", "N", "200"});
     parser.addOption(
         {"documents-max-space", "Bytes of shared documents per account.", "N", "104857600"});
+    parser.addOption({"creations-per-address",
+                      "Accounts one address may create within the creation window.", "N", "20"});
+    parser.addOption(
+        {"creation-window", "Seconds over which account creations are counted.", "S", "600"});
+    parser.addOption({"faults", "Inject faults, for testing clients. " + localnet::FaultGrammar(),
+                      "SPEC"});
     parser.addOption({"quiet", "Do not log connection events."});
     parser.process(app);
 
@@ -132,6 +138,17 @@ int main(int argc, char** argv) {
     const long long docSpace = Positive(parser.value("documents-max-space"), 1LL << 40);
     if (docSpace < 0) return Fail("--documents-max-space needs a positive number of bytes");
     options.documentsMaxSpaceBytes = docSpace;
+    const long long creations = Positive(parser.value("creations-per-address"), 1000000);
+    if (creations < 0) return Fail("--creations-per-address needs a positive number");
+    options.creationsPerAddress = static_cast<int>(creations);
+    const long long window = Positive(parser.value("creation-window"), kDay);
+    if (window < 0) return Fail("--creation-window needs a positive number of seconds");
+    options.creationWindow = std::chrono::seconds(window);
+    if (parser.isSet("faults")) {
+        QString why;
+        if (!localnet::ParseFaults(parser.value("faults"), options.faults, &why))
+            return Fail("--faults: " + why);
+    }
     options.quiet = parser.isSet("quiet");
 
     RaiseDescriptorLimit();
