@@ -83,6 +83,12 @@ int main(int argc, char** argv) {
     parser.addOption(
         {"documents-max-space", "Bytes of shared documents per account.", "N", "104857600"});
     parser.addOption({"notepad-max-page", "Bytes of one whiteboard page.", "N", "1048576"});
+    parser.addOption({"creations-per-address",
+                      "Accounts one address may create within the creation window.", "N", "20"});
+    parser.addOption(
+        {"creation-window", "Seconds over which account creations are counted.", "S", "600"});
+    parser.addOption({"faults", "Inject faults, for testing clients. " + localnet::FaultGrammar(),
+                      "SPEC"});
     parser.addOption({"quiet", "Do not log connection events."});
     parser.process(app);
 
@@ -136,6 +142,17 @@ int main(int argc, char** argv) {
     const long long page = Positive(parser.value("notepad-max-page"), 0x7fffffff);
     if (page < 0) return Fail("--notepad-max-page needs a positive number of bytes");
     options.notepadMaxPageBytes = page;
+    const long long creations = Positive(parser.value("creations-per-address"), 1000000);
+    if (creations < 0) return Fail("--creations-per-address needs a positive number");
+    options.creationsPerAddress = static_cast<int>(creations);
+    const long long window = Positive(parser.value("creation-window"), kDay);
+    if (window < 0) return Fail("--creation-window needs a positive number of seconds");
+    options.creationWindow = std::chrono::seconds(window);
+    if (parser.isSet("faults")) {
+        QString why;
+        if (!localnet::ParseFaults(parser.value("faults"), options.faults, &why))
+            return Fail("--faults: " + why);
+    }
     options.quiet = parser.isSet("quiet");
 
     RaiseDescriptorLimit();

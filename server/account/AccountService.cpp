@@ -30,7 +30,33 @@ bool ValidCredential(const std::string& text, size_t maxLength) {
     return true;
 }
 
-AccountService::AccountService(LocalNetwork& network) : network_(network) {
+bool CreationRateLimit::Allows(const QString& address, Clock::time_point now) {
+    Prune(now);
+    const auto it = recent_.find(address);
+    if (it == recent_.end()) return true;
+    auto& times = it->second;
+    while (!times.empty() && now - times.front() >= window_) times.pop_front();
+    return static_cast<int>(times.size()) < perWindow_;
+}
+
+void CreationRateLimit::Record(const QString& address, Clock::time_point now) {
+    recent_[address].push_back(now);
+}
+
+void CreationRateLimit::Prune(Clock::time_point now) {
+    // Old entries go at most once a second, so a flood pays little for it.
+    if (now - lastPrune_ < std::chrono::seconds(1) && lastPrune_ != Clock::time_point{}) return;
+    lastPrune_ = now;
+    for (auto it = recent_.begin(); it != recent_.end();) {
+        auto& times = it->second;
+        while (!times.empty() && now - times.front() >= window_) times.pop_front();
+        it = times.empty() ? recent_.erase(it) : std::next(it);
+    }
+}
+
+AccountService::AccountService(LocalNetwork& network)
+    : network_(network),
+      rate_(network.Options().creationsPerAddress, network.Options().creationWindow) {
     network_.GetRouter().Register(
         ServerKind::Network, net::Primary::Zorvic, net::zorvic::kEnvelope,
         [this](ClientSession& session, const net::bufHeader&, net::MessageReader& f) {
@@ -51,7 +77,7 @@ AccountService::AccountService(LocalNetwork& network) : network_(network) {
                 f.Str(0, 255, request.username) && f.Str(0, 255, request.password) &&
                 f.Str(kMinIdentity, kMaxIdentity, request.identity) &&
                 f.Str(0, 255, request.creationCode))
-                code = Create(request);
+                code = Create(request, session.AddressKey());
             net::MessageWriter w(code);
             session.Send(w, net::Primary::Account);
             session.CloseAfterFlush();
@@ -63,7 +89,7 @@ AccountService::AccountService(LocalNetwork& network) : network_(network) {
         Access::Anyone);
 }
 
-int32_t AccountService::Create(const AccountRequest& request) {
+int32_t AccountService::Create(const AccountRequest& request, const QString& address) {
     using namespace net::account;
     Store& store = network_.GetStore();
     Network* network = store.FindNetwork(QString::fromStdString(request.number));
@@ -82,6 +108,14 @@ int32_t AccountService::Create(const AccountRequest& request) {
     if (static_cast<int>(network->accounts.size()) >= network->accountLimit) return kNetworkFull;
     if (network->AccountsOfIdentity(identity) >= network->accountsPerIdentity)
         return kIdentityLimit;
+    const auto now = CreationRateLimit::Clock::now();
+    if (!address.isEmpty() && !rate_.Allows(address, now)) {
+        network_.Log(QString("account creation from %1 refused: over %2 in %3 s")
+                         .arg(address)
+                         .arg(network_.Options().creationsPerAddress)
+                         .arg(network_.Options().creationWindow.count()));
+        return kIdentityLimit;
+    }
 
     Account account;
     account.username = username;
@@ -90,6 +124,7 @@ int32_t AccountService::Create(const AccountRequest& request) {
     account.created = QDateTime::currentSecsSinceEpoch();
     account.identity = identity;
     if (!store.AddAccount(*network, std::move(account))) return kCreateFailed;
+    if (!address.isEmpty()) rate_.Record(address, now);
     emit network_.AccountCreated(network->number, username);
     return kCreated;
 }

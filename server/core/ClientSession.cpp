@@ -3,6 +3,7 @@
 #include <QTcpSocket>
 #include <algorithm>
 
+#include "server/core/Faults.h"
 #include "server/core/LocalNetwork.h"
 
 namespace localnet {
@@ -46,6 +47,18 @@ ClientSession::ClientSession(LocalNetwork& owner, ServerKind kind, QTcpSocket* s
     });
     loginDeadline_.start();
     owner_.Log(peer_ + " connected");
+    if (owner_.Options().faults.AppliesTo(kind_)) {
+        ConnectionFaults::Io io;
+        io.write = [this](const char* bytes, qint64 n) {
+            if (!ended_) socket_->write(bytes, n);
+        };
+        io.flush = [this] {
+            if (!ended_) socket_->flush();
+        };
+        io.abort = [this](const QString& why) { Abort(why); };
+        io.closeAfterFlush = [this] { CloseAfterFlush(); };
+        faults_ = new ConnectionFaults(owner_.Options().faults, std::move(io), this);
+    }
 }
 
 ClientSession::~ClientSession() {
@@ -72,6 +85,8 @@ bool ClientSession::WithinBudget(qint64 bytes) {
 bool ClientSession::Send(std::unique_ptr<net::MessageBuffer> message) {
     if (!message || closing_ || ended_) return false;
     const qint64 length = message->remaining;
+    if (faults_)
+        return faults_->Send(QByteArray(reinterpret_cast<const char*>(message->data), length));
     return socket_->write(reinterpret_cast<const char*>(message->data), length) == length;
 }
 
@@ -81,7 +96,7 @@ bool ClientSession::Send(net::MessageWriter& writer, net::Primary primary,
 }
 
 qint64 ClientSession::PendingOutput() const {
-    return socket_->bytesToWrite();
+    return socket_->bytesToWrite() + (faults_ ? faults_->HeldBytes() : 0);
 }
 
 void ClientSession::Refuse(int32_t primary, int32_t secondary, int32_t reason,
@@ -149,6 +164,7 @@ void ClientSession::OnReadyRead() {
         // Only a whole message counts as a sign of life: a peer that trickles
         // bytes, or stops half-way, runs out of time all the same.
         idle_.start();
+        if (faults_) faults_->Received(header.nDescPrimary, header.nDescSecondary);
         owner_.Dispatch(*this, header, b);
         if (ended_) return;
         b.Reset();

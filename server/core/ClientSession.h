@@ -21,6 +21,7 @@ class QTcpSocket;
 namespace localnet {
 
 class LocalNetwork;
+class ConnectionFaults;
 
 class ClientSession : public QObject {
     Q_OBJECT
@@ -82,6 +83,8 @@ class ClientSession : public QObject {
     QString peer_;
     QString addressKey_;
     std::unique_ptr<net::MessageBuffer> receive_;
+    // Only when faults are injected on this server; owned as a child.
+    ConnectionFaults* faults_ = nullptr;
     QTimer idle_;
     QTimer loginDeadline_;
     qint64 preLoginBytes_ = 0;

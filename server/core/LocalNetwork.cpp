@@ -3,6 +3,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <csignal>
 #include <unistd.h>
 #include <QDateTime>
 #include <QTcpSocket>
@@ -25,6 +26,14 @@ QString AddressKey(const QHostAddress& address) {
 LocalNetwork::LocalNetwork(ServerOptions options, QObject* parent)
     : QObject(parent), options_(std::move(options)), store_(options_.dataDir) {
     store_.SetLog([this](const QString& line) { Log(line); });
+    store_.SetStepHook([this](const char* step) {
+        const int32_t primary = options_.faults.crashPrimary;
+        if (primary < 0 || dispatching_ != primary) return;
+        if (++crashSteps_ != options_.faults.crashStep) return;
+        Log(QString("injected fault: killed at %1").arg(step));
+        std::fflush(stderr);
+        ::kill(::getpid(), SIGKILL);
+    });
     transfers_ = std::make_unique<TransferEngine>(*this);
     services_ = MakeServices(*this);
 }
@@ -181,7 +190,9 @@ void LocalNetwork::SessionLoggedIn(ClientSession* session) {
 
 void LocalNetwork::Dispatch(ClientSession& session, const net::bufHeader& header,
                             const net::MessageBuffer& message) {
+    dispatching_ = header.nDescPrimary;
     router_.Dispatch(session, header, message);
+    dispatching_ = -1;
 }
 
 bool SeedDemo(Store& store) {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "server/core/Faults.h"
 #include "server/core/Router.h"
 #include "server/core/Service.h"
 #include "server/core/Store.h"
@@ -59,6 +60,12 @@ struct ServerOptions {
     qint64 documentsMaxSpaceBytes = 100LL * 1024 * 1024;
     // Bytes of one whiteboard page upload.
     qint64 notepadMaxPageBytes = 1024 * 1024;
+    // Accounts one peer address may create within the window; more are
+    // refused as created from that location too often.
+    int creationsPerAddress = 20;
+    std::chrono::seconds creationWindow{600};
+    // Injected faults, for testing clients; empty in normal use.
+    FaultSet faults;
 };
 
 class LocalNetwork : public QObject {
@@ -77,6 +84,11 @@ class LocalNetwork : public QObject {
     quint16 FilePort() const;
 
     const ServerOptions& Options() const { return options_; }
+    // Faults for the connections accepted from now on.
+    void SetFaults(const FaultSet& faults) {
+        options_.faults = faults;
+        crashSteps_ = 0;
+    }
     Store& GetStore() { return store_; }
     Router& GetRouter() { return router_; }
     TransferEngine& Transfers() { return *transfers_; }
@@ -134,6 +146,9 @@ class LocalNetwork : public QObject {
     quint64 nextSessionId_ = 1;
     quint64 refusedConnections_ = 0;
     qint64 lastRefusalLog_ = 0;
+    // The primary descriptor of the message being handled, for the crash point.
+    int32_t dispatching_ = -1;
+    int crashSteps_ = 0;
 
     std::unique_ptr<TransferEngine> transfers_;
     std::vector<std::unique_ptr<Service>> services_;

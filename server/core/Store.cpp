@@ -251,7 +251,11 @@ bool Store::Begun(const Transaction& t) {
 }
 
 bool Store::Commit(Transaction& t) {
-    if (t.Commit()) return true;
+    if (step_) step_("before commit");
+    if (t.Commit()) {
+        if (step_) step_("after commit");
+        return true;
+    }
     lastError_ = t.Error();
     return false;
 }
@@ -290,7 +294,10 @@ bool Store::WriteFile(const QString& relative, const QByteArray& bytes) const {
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    if (step_) step_("file written");
+    if (!file.commit()) return false;
+    if (step_) step_("file in place");
+    return true;
 }
 
 bool Store::Load(QString* error) {

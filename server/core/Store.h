@@ -73,6 +73,9 @@ class Store {
 
     // Where the store reports what it did on its own (imports, leftovers).
     void SetLog(std::function<void(const QString&)> log) { log_ = std::move(log); }
+    // Called at each durable step ("file written", "file in place", "before
+    // commit", "after commit"); fault injection crashes the process there.
+    void SetStepHook(std::function<void(const char*)> hook) { step_ = std::move(hook); }
 
     // Creates the data folder and the database if needed, brings the schema
     // up to date, imports a data folder of the first format once, and reads
@@ -152,6 +155,7 @@ class Store {
     QString connectionName_;
     std::vector<std::unique_ptr<Network>> networks_;
     std::function<void(const QString&)> log_;
+    std::function<void(const char*)> step_;
     QString lastError_;
     bool readOnly_ = false;
 };

@@ -1,0 +1,272 @@
+// The whole client against a network that misbehaves: for each fault the
+// user sees the outcome the connection's end calls for, no transfer slot
+// stays taken, no half-received file sits under its final name, and the
+// user can log in again in the same run.
+
+#include <gtest/gtest.h>
+
+#include <QDirIterator>
+#include <QFile>
+
+#include "app/AppHarness.h"
+#include "shell/MainDlg.h"
+#include "signin/AuthenticatingDlg.h"
+#include "signin/LoginDlg.h"
+#include "net/Transfers.h"
+#include "server/core/Faults.h"
+#include "server/core/TransferEngine.h"
+#include "support/qt/LocalNetworkFixture.h"
+
+using apptest::AppHarness;
+using testsupport::LocalNetworkFixture;
+using testsupport::SpinUntil;
+
+namespace {
+
+constexpr char kDropped[] = "No longer connected to 1234567";
+constexpr int kDocumentUploadSlot = 0;
+constexpr int kDocumentDownloadSlot = 1;
+
+class FaultsEndToEnd : public ::testing::Test {
+  protected:
+    void StartWith(const char* spec) {
+        if (spec) {
+            QString error;
+            ASSERT_TRUE(localnet::ParseFaults(spec, network.Options().faults, &error))
+                << error.toStdString();
+        }
+        ASSERT_TRUE(network.Start());
+        h = std::make_unique<AppHarness>(network.Endpoints());
+    }
+    void TearDown() override { h.reset(); }
+
+    signin::CAuthenticatingDlg& Auth() { return h->state->AuthenticatingWindow(); }
+    shell::CzorvicDlg& Main() { return h->state->MainWindow(); }
+
+    void LogIn() { h->ConfirmLogin("alice", "alicepass"); }
+    bool LoggedIn() {
+        return SpinUntil([&] { return Main().isVisible(); });
+    }
+    // The login ended without the main window: the picture it shows.
+    int LoginResult() {
+        EXPECT_TRUE(SpinUntil([&] { return Auth().isVisible() && !Auth().InProgress(); }));
+        return Auth().Picture();
+    }
+    bool ConnectionsIdle() {
+        auto& c = h->state->Client();
+        return SpinUntil([&] {
+            return c.NetworkServer().State() == net::kStateIdle &&
+                   c.FileServer().State() == net::kStateIdle;
+        });
+    }
+    // After the drop routine: one message, the login window back.
+    void ExpectDropRoutine() {
+        ASSERT_TRUE(SpinUntil([&] { return h->dialogs.Texts().contains(kDropped); }));
+        ASSERT_TRUE(SpinUntil([&] { return h->state->LoginWindow().isVisible(); }));
+        EXPECT_FALSE(Main().isVisible());
+        EXPECT_TRUE(ConnectionsIdle());
+        EXPECT_EQ(h->dialogs.Texts().count(kDropped), 1);
+        EXPECT_EQ(h->dialogs.Last().title, "Connection Dropped");
+    }
+    void ExpectSlotsFree() {
+        auto& c = h->state->Client();
+        for (net::Connection* connection : {&c.NetworkServer(), &c.FileServer()})
+            for (int i = 0; i < net::kSlotCount; ++i) {
+                auto& slot = connection->Slot(i);
+                auto lock = slot.Lock();
+                EXPECT_FALSE(slot.Busy()) << "slot " << i;
+                EXPECT_EQ(slot.file, nullptr) << "slot " << i;
+            }
+        EXPECT_EQ(network.Network().Transfers().ActiveUploads(), 0);
+        EXPECT_TRUE(SpinUntil([&] { return network.Network().Transfers().ActiveDownloads() == 0; }));
+    }
+    // Files of the client that a transfer left half-written.
+    QStringList PartialFiles() {
+        QStringList found;
+        QDirIterator it(QString::fromStdString(h->home.path()), QDir::Files | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            if (path.endsWith(".partial")) found << path;
+        }
+        return found;
+    }
+    // The faults are lifted and the same program logs in again.
+    void LogInAgainWithoutFaults() {
+        network.Network().SetFaults({});
+        if (Auth().isVisible()) Auth().Button()->click();
+        ASSERT_TRUE(SpinUntil([&] { return h->state->LoginWindow().isVisible(); }));
+        ASSERT_TRUE(ConnectionsIdle());
+        h->dialogs.Clear();
+        LogIn();
+        ASSERT_TRUE(LoggedIn());
+        EXPECT_EQ(h->state->Client().NetworkServer().State(), net::kStateLoggedIn);
+        EXPECT_TRUE(h->dialogs.messages.isEmpty()) << h->dialogs.Last().text.toStdString();
+    }
+
+    // A document of alice's on the server, sent by the client itself.
+    void UploadDocument(const QString& name, qsizetype size) {
+        const QString local = QString::fromStdString(h->home.path()) + "/" + name;
+        QFile f(local);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        QByteArray bytes(size, '\0');
+        for (qsizetype i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7);
+        f.write(bytes);
+        f.close();
+        auto& file = h->state->Client().FileServer();
+        ASSERT_TRUE(net::StartUpload(file, kDocumentUploadSlot, local.toStdString(),
+                                     {"/", name.toStdString()}));
+        ASSERT_TRUE(SpinUntil([&] {
+            auto& slot = file.Slot(kDocumentUploadSlot);
+            auto lock = slot.Lock();
+            return !slot.Busy() && network.Network().Transfers().ActiveUploads() == 0;
+        }));
+    }
+
+    LocalNetworkFixture network;
+    std::unique_ptr<AppHarness> h;
+};
+
+TEST_F(FaultsEndToEnd, DropWhileLoggedInRunsTheDropRoutineOnce) {
+    StartWith("server=network,drop-after=2");
+    LogIn();
+    ASSERT_TRUE(LoggedIn());
+    ExpectDropRoutine();
+    ExpectSlotsFree();
+    LogInAgainWithoutFaults();
+}
+
+TEST_F(FaultsEndToEnd, DropDuringLoginShowsTheClosedPicture) {
+    StartWith("drop-after=0");
+    LogIn();
+    EXPECT_EQ(LoginResult(), signin::CAuthenticatingDlg::kClosedByServer);
+    EXPECT_EQ(Auth().Button()->text(), "OK");
+    EXPECT_FALSE(Main().isVisible());
+    EXPECT_TRUE(h->dialogs.messages.isEmpty());
+    ExpectSlotsFree();
+    LogInAgainWithoutFaults();
+}
+
+TEST_F(FaultsEndToEnd, GarbageWhileLoggedInEndsTheConnection) {
+    StartWith("server=network,garbage-after=1");
+    LogIn();
+    ASSERT_TRUE(LoggedIn());
+    ExpectDropRoutine();
+    LogInAgainWithoutFaults();
+}
+
+TEST_F(FaultsEndToEnd, MessageCutDuringADownloadLeavesNoFile) {
+    // Only the download's own messages count: its second is cut in half.
+    StartWith("server=file,only=3,cut-after=1");
+    LogIn();
+    ASSERT_TRUE(LoggedIn());
+    UploadDocument("big.bin", 200 * 1024);
+    const std::string target = h->DataFile("big.bin");
+    auto& file = h->state->Client().FileServer();
+    ASSERT_TRUE(net::StartDownload(file, kDocumentDownloadSlot, target, 0,
+                                   {"alice", "/", "big.bin", ""}));
+    ExpectDropRoutine();
+    ExpectSlotsFree();
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(target)));
+    EXPECT_TRUE(PartialFiles().isEmpty()) << PartialFiles().join(' ').toStdString();
+
+    // Without the fault the same download completes under its name.
+    LogInAgainWithoutFaults();
+    ASSERT_TRUE(net::StartDownload(h->state->Client().FileServer(), kDocumentDownloadSlot, target,
+                                   0, {"alice", "/", "big.bin", ""}));
+    ASSERT_TRUE(SpinUntil([&] { return QFile(QString::fromStdString(target)).size() == 200 * 1024; }));
+    EXPECT_TRUE(PartialFiles().isEmpty());
+}
+
+TEST_F(FaultsEndToEnd, DropAfterTheUploadGoAheadFreesTheSlot) {
+    StartWith("server=file,only=2,drop-after=1");
+    LogIn();
+    ASSERT_TRUE(LoggedIn());
+    const QString local = QString::fromStdString(h->home.path()) + "/up.bin";
+    QFile f(local);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(300 * 1024, 'u'));
+    f.close();
+    ASSERT_TRUE(net::StartUpload(h->state->Client().FileServer(), kDocumentUploadSlot,
+                                 local.toStdString(), {"/", "up.bin"}));
+    ExpectDropRoutine();
+    ExpectSlotsFree();
+    LogInAgainWithoutFaults();
+}
+
+TEST_F(FaultsEndToEnd, DisconnectNotificationsDuringLoginShowTheirOutcome) {
+    StartWith(nullptr);
+    struct Case {
+        int code;
+        int picture;
+        const char* message;  // a message box, or null
+    };
+    const Case cases[] = {
+        {0, signin::CAuthenticatingDlg::kClosedByServer, nullptr},
+        {2, signin::CAuthenticatingDlg::kClosedByServer, nullptr},
+        {3, signin::CAuthenticatingDlg::kClosedByServer, nullptr},
+        {6, signin::CAuthenticatingDlg::kRefused, nullptr},
+        {7, signin::CAuthenticatingDlg::kRefused, nullptr},
+        {5, signin::CAuthenticatingDlg::kClosedByServer,
+         "Received disconnect notification from the server\r\nnDescPrimary = 1 nDescSecondary = "
+         "1 nResponseCode = 5 szResponse = Disconnected by an injected fault"},
+    };
+    h->dialogs.defaultYesNo = ui::MsgAnswer::No;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        localnet::FaultSet faults;
+        faults.servers = 1u << static_cast<int>(localnet::ServerKind::Network);
+        faults.disconnect = true;
+        faults.disconnectCode = c.code;
+        network.Network().SetFaults(faults);
+        h->dialogs.Clear();
+        if (Auth().isVisible()) Auth().Button()->click();
+        ASSERT_TRUE(ConnectionsIdle());
+        LogIn();
+        EXPECT_EQ(LoginResult(), c.picture);
+        EXPECT_FALSE(Main().isVisible());
+        if (c.code == 0) {
+            ASSERT_EQ(h->dialogs.messages.size(), 1);
+            EXPECT_EQ(h->dialogs.Last().title, "Update Required");
+        } else if (c.message) {
+            ASSERT_EQ(h->dialogs.messages.size(), 1);
+            EXPECT_EQ(h->dialogs.Last().text, c.message);
+        } else {
+            EXPECT_TRUE(h->dialogs.messages.isEmpty()) << h->dialogs.Last().text.toStdString();
+        }
+        ExpectSlotsFree();
+    }
+    LogInAgainWithoutFaults();
+}
+
+TEST_F(FaultsEndToEnd, DisconnectNotificationWhileLoggedInThenTheDrop) {
+    StartWith("server=network,disconnect=5,disconnect-after=2");
+    LogIn();
+    ASSERT_TRUE(LoggedIn());
+    ExpectDropRoutine();
+    ASSERT_EQ(h->dialogs.messages.size(), 2);
+    EXPECT_TRUE(h->dialogs.messages[0].text.startsWith(
+        "Received disconnect notification from the server\r\n"));
+    ExpectSlotsFree();
+    LogInAgainWithoutFaults();
+}
+
+TEST_F(FaultsEndToEnd, StallAndDelayOnlySlowThingsDown) {
+    StartWith("delay=20,stall=300,stall-after=1");
+    LogIn();
+    ASSERT_TRUE(LoggedIn());
+    UploadDocument("small.bin", 10 * 1024);
+    const std::string target = h->DataFile("small.bin");
+    ASSERT_TRUE(net::StartDownload(h->state->Client().FileServer(), kDocumentDownloadSlot, target,
+                                   0, {"alice", "/", "small.bin", ""}));
+    ASSERT_TRUE(
+        SpinUntil([&] { return QFile(QString::fromStdString(target)).size() == 10 * 1024; }));
+    EXPECT_TRUE(Main().isVisible());
+    // The transfers' own words, and nothing of a connection's end.
+    EXPECT_TRUE(h->dialogs.Texts().contains("Download Complete"));
+    for (const QString& text : h->dialogs.Texts())
+        EXPECT_TRUE(text == "Download Complete" || text == "Upload Complete") << text.toStdString();
+    ExpectSlotsFree();
+}
+
+}  // namespace
