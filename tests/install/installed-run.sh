@@ -8,7 +8,10 @@ build=$1
 prefix=$(mktemp -d)
 server_pid=""
 cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
+  if [ -n "$server_pid" ]; then
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+  fi
   rm -rf "$prefix"
 }
 trap cleanup EXIT
@@ -47,7 +50,8 @@ fi
 grep -q "^ExecStart=/.*/bin/zorvic-localnet --data /var/lib/zorvic-localnet " \
   "$prefix/usr/lib/systemd/system/zorvic-localnet.service" || fail "unit runs another program"
 
-export QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0
+export QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 XDG_RUNTIME_DIR="$prefix/run"
+mkdir -m 700 "$prefix/run"
 paths=$(HOME="$prefix/home" "$prefix/usr/bin/palindor" --profile "$prefix/profile" --paths) ||
   fail "client: $paths"
 [ "$paths" = "data directory: $prefix/profile
