@@ -40,6 +40,10 @@ for size in 16 22 24 32 48 64 128 256; do
   dims=$(od -An -tx1 -j16 -N8 "$png" | tr -d ' \n')
   [ "$dims" = "$(printf '%08x%08x' "$size" "$size")" ] || fail "${size}px icon is $dims"
 done
+# The entry, its icon and the name the program gives the desktop agree.
+grep -qx "Icon=$id" "$prefix/usr/share/applications/$id.desktop" || fail "desktop entry icon"
+grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" \
+  "$prefix/usr/share/metainfo/$id.metainfo.xml" || fail "metainfo launchable"
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$prefix/usr/share/applications/$id.desktop"
 fi
