@@ -25,25 +25,25 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PALINDOR_PACKAGE_NAME "palindor")
 set(CPACK_COMPONENT_PALINDOR_DESCRIPTION
 "client for private collaboration networks
- Palindor joins a zorvic network by its seven-digit number and signs in with
- an account of that network. It offers contacts with presence and instant
- messages, group chat sessions with a history, a mailbox with attachments,
- polls, a whiteboard, shared documents and network administration.
- .
- The package also holds zorvic-dump, which decodes and encodes the messages
- of the protocol, and the user guide.")
+Palindor joins a zorvic network by its seven-digit number and signs in with
+an account of that network. It offers contacts with presence and instant
+messages, group chat sessions with a history, a mailbox with attachments,
+polls, a whiteboard, shared documents and network administration.
+
+The package also holds zorvic-dump, which decodes and encodes the messages
+of the protocol, and the user guide.")
 set(CPACK_DEBIAN_PALINDOR_PACKAGE_SUGGESTS "zorvic-localnet")
 
 set(CPACK_DEBIAN_LOCALNET_PACKAGE_NAME "zorvic-localnet")
 set(CPACK_COMPONENT_LOCALNET_DESCRIPTION
 "local zorvic network server
- zorvic-localnet runs the directory, network and file servers of a zorvic
- network in one process, with its state in an SQLite database. It serves
- Palindor clients on one computer or on a local network.
- .
- The package runs it as a systemd service under its own system user, with
- its data in /var/lib/zorvic-localnet and its options in
- /etc/default/zorvic-localnet.")
+zorvic-localnet runs the directory, network and file servers of a zorvic
+network in one process, with its state in an SQLite database. It serves
+Palindor clients on one computer or on a local network.
+
+The package runs it as a systemd service under its own system user, with
+its data in /var/lib/zorvic-localnet and its options in
+/etc/default/zorvic-localnet.")
 set(CPACK_DEBIAN_LOCALNET_PACKAGE_SECTION "net")
 # The Qt SQL driver is loaded at run time, so the computed dependencies miss it.
 set(CPACK_DEBIAN_LOCALNET_PACKAGE_DEPENDS "libqt6sql6-sqlite")

@@ -4,9 +4,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
-#include <unistd.h>
 
 namespace app {
 namespace {
@@ -18,11 +18,11 @@ constexpr qint64 kMaxRequest = 64;
 
 QString RuntimeFolder(const QString& chosen) {
     if (!chosen.isEmpty()) return chosen;
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir())
-        return runtime;
-    // A shared temporary folder: the user's id keeps users apart.
-    return QDir::temp().filePath(QStringLiteral("palindor-%1").arg(getuid()));
+    // $XDG_RUNTIME_DIR, or a private folder Qt makes and checks (owned by this
+    // user, closed to others) when it is unset.
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty()) return runtime;
+    return QDir::home().filePath(QStringLiteral(".cache/palindor"));
 }
 
 }  // namespace
@@ -39,8 +39,10 @@ QString SingleInstance::NameFor(const QString& dataDirectory) {
 SingleInstance::SingleInstance(const QString& dataDirectory, Options options, QObject* parent)
     : QObject(parent), options_(std::move(options)) {
     const QString folder = RuntimeFolder(options_.runtimeFolder);
-    QDir().mkpath(folder);
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!QFileInfo::exists(folder)) {
+        QDir().mkpath(folder);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
     socketPath_ = QDir(folder).filePath(NameFor(dataDirectory));
     lock_ = std::make_unique<QLockFile>(LockPath());
     // The lock is held for the whole run: only a dead holder makes it stale.

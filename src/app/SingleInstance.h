@@ -27,8 +27,7 @@ class SingleInstance : public QObject {
     };
 
     struct Options {
-        // Where lock and socket live; empty: $XDG_RUNTIME_DIR, else the
-        // temporary folder.
+        // Where lock and socket live; empty: the user's runtime folder.
         QString runtimeFolder;
         // How long a later start keeps trying to reach a running client that
         // holds the lock but is not listening yet (it may be starting up).
