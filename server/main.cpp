@@ -50,11 +50,13 @@ void RaiseDescriptorLimit() {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("zorvic-localnet");
+    QCoreApplication::setApplicationVersion(PALINDOR_VERSION);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "A local zorvic network: directory, network and file servers.");
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOption({"data", "Folder that keeps the network's state.", "DIR", "localnet-data"});
     parser.addOption(
         {"host", "Address clients are told to use for the servers.", "ADDR", "127.0.0.1"});

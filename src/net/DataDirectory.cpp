@@ -70,6 +70,11 @@ std::string ConfigFolder(const Environment& env) {
 }
 
 std::string InitDataDirectory(const Environment& env) {
+    if (IsAbsolute(env.dataDirectory)) {
+        std::error_code ec;
+        std::filesystem::create_directories(env.dataDirectory, ec);
+        return env.dataDirectory;
+    }
     const std::string appData = ApplicationDataFolder(env);
     if (appData.empty()) return {};
     std::error_code ec;

@@ -14,6 +14,9 @@ struct Environment {
     std::string home;           // $HOME
     std::string xdgDataHome;    // $XDG_DATA_HOME, empty when unset
     std::string xdgConfigHome;  // $XDG_CONFIG_HOME, empty when unset
+    // A data directory chosen by the user (a profile); when absolute it is
+    // used as it is instead of "Palindor" in the application-data folder.
+    std::string dataDirectory;
 
     // Reads the process environment (HOME falls back to the password database).
     static Environment FromProcess();
@@ -29,8 +32,8 @@ inline constexpr size_t kMaxDataPath = 1023;
 std::string ApplicationDataFolder(const Environment& env);
 std::string ConfigFolder(const Environment& env);
 
-// Determines the data directory ("Palindor" in the application-data folder)
-// and creates it, and the folders above it, when missing. A directory that
+// Determines the data directory (the chosen one, else "Palindor" in the
+// application-data folder) and creates it, and the folders above it, when missing. A directory that
 // cannot be created is not reported: later file operations fail on their own.
 // Returns the directory, or an empty text when no folder can be determined.
 std::string InitDataDirectory(const Environment& env);
