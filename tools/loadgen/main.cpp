@@ -2,8 +2,9 @@
 // protocol core alone. Each user is a thread with its two server
 // connections (network and file), logged in as a loadgen account (created
 // on first use), that repeats a mix of what users do: presence changes,
-// instant messages to other users, network information requests, and
-// document uploads and downloads. It prints per operation the count, the
+// instant messages to other users, room chat with joins and leaves (the
+// first 25 users, in the demo session demo01), network information
+// requests, and document uploads and downloads. It prints per operation the count, the
 // failures and the p50/p99 latency, and at the end the server's resident
 // memory and open descriptors (from /proc of the pid given).
 //
@@ -281,8 +282,10 @@ class User {
                 case 2:
                 case 3:
                 case 4:
-                case 5:
                     InstantMessage();
+                    break;
+                case 5:
+                    Room();
                     break;
                 case 6:
                     NetworkInfo();
@@ -300,6 +303,10 @@ class User {
 
   private:
     void OnNotification(const Incoming& m) {
+        if (m.header.nDescPrimary == +net::Primary::Session) {
+            OnRoom(m);
+            return;
+        }
         if (m.header.nDescPrimary != +net::Primary::Contact ||
             m.code != net::contact::kIncomingMessage)
             return;
@@ -312,6 +319,61 @@ class User {
         if (!ok || text.rfind("t=", 0) != 0) return;
         const int64_t sent = std::strtoll(text.c_str() + 2, nullptr, 10);
         stats_.Add("im relayed", (NowMicros() - sent) / 1000.0, true);
+    }
+
+    // The room's own notifications: our join, and everyone's chat lines.
+    void OnRoom(const Incoming& m) {
+        auto f = m.Reader();
+        std::string id, account, text;
+        int32_t v = 0;
+        if (m.code == net::session::kRoomState) {
+            int32_t event = -1;
+            if (f.Str(1, 20, id) && f.Int(-1, -1, event) && f.Str(0, 64, account) &&
+                event == net::session::kEventJoined && account == UserName(index_)) {
+                std::lock_guard<std::mutex> lock(roomMutex_);
+                joined_ = true;
+                roomCv_.notify_all();
+            }
+            return;
+        }
+        if (m.code != net::session::kChatLine) return;
+        bool ok = f.Str(1, 20, id) && f.Str(1, 64, account);
+        for (int i = 0; ok && i < 8; ++i) ok = f.Int(-1, -1, v);
+        ok = ok && f.Str(0, 4096, text);
+        if (!ok || account == UserName(index_) || text.rfind("t=", 0) != 0) return;
+        const int64_t sent = std::strtoll(text.c_str() + 2, nullptr, 10);
+        stats_.Add("room relayed", (NowMicros() - sent) / 1000.0, true);
+    }
+
+    // Joins demo01, says one line, leaves. Its 30 seats hold the first 25 users.
+    void Room() {
+        if (index_ >= 25) return;
+        const auto t0 = Clock::now();
+        {
+            std::lock_guard<std::mutex> lock(roomMutex_);
+            joined_ = false;
+        }
+        net::MessageWriter join(net::session::kJoinSession);
+        join.Str("demo01").Str("");
+        bool ok = network_.Send(join, net::Primary::Session);
+        if (ok) {
+            std::unique_lock<std::mutex> lock(roomMutex_);
+            ok = roomCv_.wait_for(lock, std::chrono::seconds(10), [this] { return joined_; });
+        }
+        network_.Drop(net::Primary::Session);
+        stats_.Add("room join", Millis(Clock::now() - t0), ok);
+        if (!ok) return;
+        net::MessageWriter line(net::session::kSendChatLine);
+        line.Str("demo01").Int(0).Int(0).Int(0).Int(0).Int(0).Int(0).Int(0).Int(1);
+        line.Str("t=" + std::to_string(NowMicros()));
+        stats_.Add("room chat sent", 0.0, network_.Send(line, net::Primary::Session));
+        std::this_thread::sleep_for(std::chrono::milliseconds(
+            std::uniform_int_distribution<int>(50, 500)(random_)));
+        const auto t1 = Clock::now();
+        net::MessageWriter leave(net::session::kLeaveSession);
+        leave.Str("demo01");
+        stats_.Add("room leave", Millis(Clock::now() - t1),
+                   network_.Send(leave, net::Primary::Session));
     }
 
     void Presence() {
@@ -399,6 +461,9 @@ class User {
     Link file_;
     int status_ = 1;
     int documents_ = 0;
+    std::mutex roomMutex_;
+    std::condition_variable roomCv_;
+    bool joined_ = false;
 };
 
 // Resident memory in KiB and open descriptors of a process; -1 when unknown.
