@@ -318,7 +318,7 @@ CPollDlg::CPollDlg(const ui::Skin& skin, ui::Dialogs& dialogs, const net::Timing
     maxVotes_ = MakeBox(QRect(x + 92, kTop + 120, 80, 26), this);
     othersMayView_ =
         new QCheckBox(QStringLiteral("Allow others to view individual ballot submissions"), this);
-    othersMayView_->setGeometry(x, kTop + 160, 290, 22);
+    othersMayView_->setGeometry(x, kTop + 160, 316, 22);
     recur_ = new QCheckBox(QStringLiteral("Make this poll recur every"), this);
     recur_->setGeometry(x, kTop + 194, 180, 22);
     interval_ = MakeBox(QRect(x + 184, kTop + 192, 50, 26), this);

@@ -116,7 +116,7 @@ class CPollQuestionDlg : public ui::CSkinnedDlg {
 class CPollDlg : public ui::CSkinnedDlg {
     Q_OBJECT
   public:
-    static constexpr QSize kClientSize{600, 420};
+    static constexpr QSize kClientSize{630, 420};
     enum Mode { kCreate = 0, kModify = 1 };
     enum Column { kNumber, kType, kQuestion };
 

@@ -138,6 +138,8 @@ inline constexpr int32_t kMaxChoiceText = 1024;
 inline constexpr int32_t kMaxAnswers = 9999;
 inline constexpr int32_t kMaxOpenAnswer = 3000;
 inline constexpr int32_t kMaxResultsPoll = 10485760;
+// Largest ballots file the results window reads.
+inline constexpr size_t kMaxBallotsFile = size_t(1) << 30;
 // Largest file the whole-file mask works on.
 inline constexpr size_t kMaxMaskedFile = 64u << 20;
 
