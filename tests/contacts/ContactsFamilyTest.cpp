@@ -245,11 +245,10 @@ TEST_F(ContactsFamily, MenuDeleteAndMuting) {
     QApplication::sendEvent(list.viewport(), &key);
     ASSERT_TRUE(module->Menu()->isVisible());
     EXPECT_EQ(module->MenuItem(ContactsModule::kMuteToggle)->text(), "Mute");
-    // The conversations and documents are filled in by their modules; the
-    // whiteboard's item waits for its module.
+    // The conversations, documents and whiteboard are filled in by their modules.
     EXPECT_TRUE(module->MenuItem(ContactsModule::kSendIm)->isEnabled());
     EXPECT_TRUE(module->MenuItem(ContactsModule::kRetrieveDocuments)->isEnabled());
-    EXPECT_FALSE(module->MenuItem(ContactsModule::kViewWhiteboard)->isEnabled());
+    EXPECT_TRUE(module->MenuItem(ContactsModule::kViewWhiteboard)->isEnabled());
     int mutedChanges = 0;
     module->OnMutedUsersChanged([&] { ++mutedChanges; });
     module->MenuItem(ContactsModule::kMuteToggle)->trigger();

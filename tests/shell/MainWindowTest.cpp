@@ -122,7 +122,7 @@ TEST_F(MainWindowTest, LoginShowsTitleTrayAndControls) {
                                       tool == Tool::AccountInfo || tool == Tool::Settings ||
                                       tool == Tool::AddContact || tool == Tool::Search ||
                                       tool == Tool::Sessions || tool == Tool::Mail ||
-                                      tool == Tool::Documents)
+                                      tool == Tool::Documents || tool == Tool::Whiteboard)
             << tip;
     }
     // The modules' lists sit in the main window's panes.
@@ -385,6 +385,7 @@ TEST_F(MainWindowTest, TabGoesThroughTheWindowInReadingOrder) {
                                          main().ToolButton(Tool::Mail),
                                          main().ToolButton(Tool::Sessions),
                                          main().ToolButton(Tool::Documents),
+                                         main().ToolButton(Tool::Whiteboard),
                                          main().ToolButton(Tool::NetworkInfo),
                                          main().ToolButton(Tool::Settings),
                                          main().ToolButton(Tool::Help),
