@@ -171,7 +171,41 @@ bool PollsService::Open(QString* error) {
         }
     }
     for (const auto& [key, id] : unfinished) Remove(key.number, key.session, id);
+    // A deleted session's polls go with it: a later session given the same
+    // id would otherwise find them. Sessions is in the list by now.
+    if (!sessionDeleted_) {
+        if (SessionsService* sessions = Sessions()) {
+            sessionDeleted_ = QObject::connect(
+                sessions, &SessionsService::SessionDeleted, sessions,
+                [this](const QString& number, const QString& id) { RemoveSession(number, id); });
+        }
+    }
     return true;
+}
+
+void PollsService::RemoveSession(const QString& number, const QString& session) {
+    const bool written = network_.GetStore().Write([&](QSqlDatabase& db) {
+        for (const char* table : {"polls", "poll_voters"}) {
+            QSqlQuery del(db);
+            del.prepare(QStringLiteral("DELETE FROM %1 WHERE network = ? AND session_id = ?")
+                            .arg(QLatin1String(table)));
+            del.addBindValue(number);
+            del.addBindValue(session);
+            if (!del.exec()) return false;
+        }
+        return true;
+    });
+    if (!written) {
+        network_.Log("dropping the polls of a deleted session: " + network_.GetStore().LastError());
+        return;
+    }
+    polls_.erase({number, session});
+    const QString folder = network_.GetStore().ResolvePath(PollFolder(number, session));
+    if (!folder.isEmpty()) QDir(folder).removeRecursively();
+}
+
+PollsService::~PollsService() {
+    QObject::disconnect(sessionDeleted_);
 }
 
 SessionsService* PollsService::Sessions() {

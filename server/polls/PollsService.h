@@ -6,6 +6,7 @@
 // poll's masked file and its ballots file. The poll and ballot layouts are
 // the client's own code, so both sides agree on every byte.
 
+#include <QObject>
 #include <QString>
 #include <cstdint>
 #include <ctime>
@@ -52,6 +53,7 @@ class PollsService : public Service {
     };
 
     explicit PollsService(LocalNetwork& network);
+    ~PollsService() override;
 
     bool Open(QString* error) override;
     bool SeedDemo() override;
@@ -94,6 +96,8 @@ class PollsService : public Service {
     bool Save(const QString& number, const QString& session, const Poll& poll);
     bool Remove(const QString& number, const QString& session, int32_t id);
     bool SaveVoters(const QString& number, const QString& session, const Poll& poll);
+    // Every poll of a deleted session: rows, files and memory.
+    void RemoveSession(const QString& number, const QString& session);
 
     // Why a poll may not be taken or a ballot stored now: a response 3 code,
     // 0 when it may. `poll` is null when it does not exist.
@@ -117,6 +121,7 @@ class PollsService : public Service {
     LocalNetwork& network_;
     std::map<Key, Polls> polls_;
     std::function<std::time_t()> clock_;
+    QMetaObject::Connection sessionDeleted_;
 };
 
 }  // namespace localnet

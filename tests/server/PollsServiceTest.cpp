@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 
 #include "TestClient.h"
 #include "polls/model/PollFiles.h"
 #include "polls/model/PollSchedule.h"
 #include "server/core/Store.h"
 #include "server/polls/PollsService.h"
+#include "server/sessions/SessionsService.h"
 #include "support/qt/LocalNetworkFixture.h"
 
 namespace servertest {
@@ -329,6 +331,29 @@ TEST_F(PollsServiceTest, OperationsApplyToWhatTheSenderMayChangeAndSurviveAResta
     EXPECT_EQ(ById(*kept, 1)->status, 2);
     EXPECT_EQ(ById(*kept, 2)->votes, 0);
     EXPECT_FALSE(ById(*kept, 3));
+}
+
+TEST_F(PollsServiceTest, ADeletedSessionTakesItsPollsRowsAndFiles) {
+    const int32_t id = Upload(alice, 0, -1, MaskedPoll(2));
+    ASSERT_GT(id, 0);
+    Confirm(alice, id);
+    ASSERT_TRUE(ListWhen(alice, id, 1));
+    const QString team = QString::fromStdString(kTeam);
+    const QString folder =
+        server.Network().GetStore().ResolvePath(PollsService::PollFolder("1234567", team));
+    ASSERT_TRUE(QFileInfo::exists(folder));
+
+    localnet::SessionsService* sessions = nullptr;
+    for (const auto& s : server.Network().AllServices())
+        if (auto* found = dynamic_cast<localnet::SessionsService*>(s.get())) sessions = found;
+    ASSERT_TRUE(sessions);
+    emit sessions->SessionDeleted("1234567", team);
+    EXPECT_TRUE(Service().PollsOf("1234567", team).empty());
+    EXPECT_FALSE(QFileInfo::exists(folder));
+
+    // Gone from the tables too: a restart does not bring the created poll back.
+    ASSERT_TRUE(server.Restart());
+    EXPECT_FALSE(Service().Find("1234567", team, id));
 }
 
 TEST_F(PollsServiceTest, ASessionHoldsAtMost91Polls) {
