@@ -211,6 +211,9 @@ TEST_P(FaultsDuringTransfers, EndCleanlyAndCanBeRepeated) {
         return QFile(QString::fromStdString(target)).size() > 0;
     };
 
+    // The fault waits for this transfer: nothing of the login set it off.
+    ASSERT_FALSE(SpinUntil([&] { return h->dialogs.Texts().contains(kDropped); },
+                           std::chrono::milliseconds(200)));
     ASSERT_TRUE(start());
     ExpectDropRoutine();
     ExpectSlotsFree();
