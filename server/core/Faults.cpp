@@ -59,7 +59,8 @@ QString FaultGrammar() {
            "  server=NAMES          connections faulted: directory, network, file joined by '+', "
            "or all (default)\n"
            "  only=P                count and fault only messages of primary descriptor P\n"
-           "  drop-after=N          close without a word after N messages (0: at once)\n"
+           "  drop-after=N          close without a word after N messages (0: at once, or with "
+           "only=P instead of the first message of P)\n"
            "  cut-after=N           write half of message N+1, then close\n"
            "  garbage-after=N       replace message N+1 by bytes that are no message\n"
            "  disconnect=CODE       replace a message by a disconnect notification with this "
@@ -150,7 +151,8 @@ ConnectionFaults::ConnectionFaults(const FaultSet& set, Io io, QObject* parent)
     : QObject(parent), set_(set), io_(std::move(io)) {
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &ConnectionFaults::Pump);
-    if (set_.dropAfter == 0) EndSoon(true, "injected fault: dropped at once");
+    // With `only`, no message counts yet: the drop waits for the first that does.
+    if (set_.dropAfter == 0 && set_.onlyPrimary < 0) EndSoon(true, "injected fault: dropped at once");
 }
 
 void ConnectionFaults::Received(int32_t primary, int32_t secondary) {
@@ -196,6 +198,10 @@ void ConnectionFaults::WriteOne(QByteArray message, bool counted) {
         return;
     }
     const int index = written_;
+    if (set_.dropAfter >= 0 && index >= set_.dropAfter) {
+        EndSoon(true, "injected fault: dropped");
+        return;
+    }
     if (set_.disconnect && index == set_.disconnectAfter) {
         net::MessageWriter w(net::control::kNotifyDisconnect);
         w.Int(lastPrimary_).Int(lastSecondary_).Int(set_.disconnectCode).Str(kFaultDisconnectText);

@@ -32,6 +32,12 @@ UploadDecision UploadDecision::Accept(QString relativePath, UploadDone done) {
     return d;
 }
 
+UploadDecision UploadDecision::Gather(QString stagingPath, UploadDone done) {
+    UploadDecision d = Accept(std::move(stagingPath), std::move(done));
+    d.gather = true;
+    return d;
+}
+
 UploadDecision UploadDecision::Refuse(int32_t code, std::string details) {
     UploadDecision d;
     d.kind = Kind::Refuse;
@@ -82,6 +88,12 @@ TransferEngine::TransferEngine(LocalNetwork& network) : network_(network) {
 }
 
 TransferEngine::~TransferEngine() = default;
+
+void DiscardUpload::operator()(QFileDevice* file) const {
+    const QString name = file->fileName();
+    delete file;
+    if (remove) QFile::remove(name);
+}
 
 void TransferEngine::RegisterUpload(int32_t requestCode, UploadHandler handler) {
     if (net::transferslot::ForUpload(requestCode) < 0) return;
@@ -182,9 +194,11 @@ void TransferEngine::HandleUploadRequest(ClientSession& session, int32_t code,
         return;
     }
     const QString path = network_.GetStore().ResolvePath(decision.path);
-    auto file = std::make_unique<QSaveFile>(path);
+    std::unique_ptr<QFileDevice, DiscardUpload> file(
+        decision.gather ? static_cast<QFileDevice*>(new QFile(path)) : new QSaveFile(path),
+        DiscardUpload{decision.gather});
     if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath()) ||
-        !file->open(QIODevice::WriteOnly)) {
+        !file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         network_.Log(session.PeerText() + " cannot store an upload at " + decision.path);
         if (decision.refuseCode) SendUploadRefusal(session, *decision.refuseCode, decision.details);
         return;
@@ -192,6 +206,7 @@ void TransferEngine::HandleUploadRequest(ClientSession& session, int32_t code,
     Upload& upload = state.uploads[slot];
     upload.total = size;
     upload.file = std::move(file);
+    upload.gathered = decision.gather;
     upload.done = std::move(decision.done);
     net::MessageWriter w(net::upload::kGoAhead);
     w.Int(slot);
@@ -227,9 +242,16 @@ void TransferEngine::HandleChunk(ClientSession& session, net::MessageReader& fie
     if (!failed && !complete) return;
     bool stored = false;
     QString path;
-    if (complete) {
+    if (complete && upload.gathered) {
         path = upload.file->fileName();
-        stored = upload.file->commit();
+        upload.file->close();
+        stored = upload.file->error() == QFileDevice::NoError;
+        // From here on the service places the file or removes it.
+        upload.file.get_deleter().remove = !stored;
+        if (!stored) network_.Log(session.PeerText() + " upload could not be stored at " + path);
+    } else if (complete) {
+        path = upload.file->fileName();
+        stored = static_cast<QSaveFile&>(*upload.file).commit();
         if (!stored) network_.Log(session.PeerText() + " upload could not be stored at " + path);
     }
     UploadDone done = std::move(upload.done);

@@ -20,8 +20,8 @@
 
 #include "net/MessageBuffer.h"
 
+class QFileDevice;
 class QIODevice;
-class QSaveFile;
 
 namespace localnet {
 
@@ -31,13 +31,18 @@ class LocalNetwork;
 // Called once an upload has ended: stored is true when every announced byte
 // arrived and the file is in place at `path` (absolute); false (and no path)
 // when it failed, was cancelled, was replaced by a new request on its slot, or
-// its connection ended.
+// its connection ended. For a gathered upload, `path` is the gathered file,
+// which is then the service's to place or remove.
 using UploadDone = std::function<void(ClientSession&, bool stored, const QString& path)>;
 
 struct UploadDecision {
     enum class Kind { Accept, Refuse, Ignore };
     Kind kind = Kind::Ignore;
     QString path;                  // Accept: relative to the data folder
+    // Accept: write straight to `path` and leave the file there for the
+    // service (removed by the engine on failure) instead of renaming it over
+    // `path` itself; for services that commit a row with the file.
+    bool gather = false;
     std::optional<int32_t> extra;  // Accept: the integer after the slot (poll uploads; 0 if unset)
     UploadDone done;               // Accept
     // Refuse: the refusal's code and details; Accept: what to send instead of
@@ -46,6 +51,7 @@ struct UploadDecision {
     std::string details;
 
     static UploadDecision Accept(QString relativePath, UploadDone done = {});
+    static UploadDecision Gather(QString stagingPath, UploadDone done);
     static UploadDecision Refuse(int32_t code, std::string details);
     static UploadDecision Ignore() { return {}; }
 };
@@ -69,6 +75,13 @@ struct DownloadDecision {
 using UploadHandler =
     std::function<UploadDecision(ClientSession&, int32_t size, net::MessageReader& fields)>;
 using DownloadHandler = std::function<DownloadDecision(ClientSession&, net::MessageReader& fields)>;
+
+// Deletes an upload's file object; a gathered file goes with it unless it
+// was handed over to its service.
+struct DiscardUpload {
+    bool remove;
+    void operator()(QFileDevice* file) const;
+};
 
 class TransferEngine : public QObject {
     Q_OBJECT
@@ -95,7 +108,8 @@ class TransferEngine : public QObject {
     struct Upload {
         qint64 total = 0;
         qint64 received = 0;
-        std::unique_ptr<QSaveFile> file;
+        std::unique_ptr<QFileDevice, DiscardUpload> file{nullptr, DiscardUpload{false}};
+        bool gathered = false;
         UploadDone done;
     };
     struct Download {

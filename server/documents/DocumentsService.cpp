@@ -11,11 +11,13 @@
 #include <QSqlQuery>
 #include <QVariant>
 #include <ctime>
+#include <optional>
 
 #include "net/Protocol.h"
 #include "server/core/ClientSession.h"
 #include "server/core/ListingWriter.h"
 #include "server/core/LocalNetwork.h"
+#include "server/core/Placements.h"
 #include "server/core/Router.h"
 #include "server/core/Store.h"
 #include "server/core/TransferEngine.h"
@@ -160,6 +162,9 @@ QString DocumentsService::FilePath(const QString& number, const QString& owner,
 
 bool DocumentsService::Open(QString* error) {
     if (!network_.GetStore().PrepareTables("documents", TableSteps(), error)) return false;
+    // Uploads a crash caught between their row and their rename are finished
+    // (or swept) before any row is believed.
+    if (!placements::Recover(network_.GetStore(), error)) return false;
     return Load(error);
 }
 
@@ -255,17 +260,25 @@ bool DocumentsService::SaveFolder(const QString& number, const QString& owner,
     });
 }
 
+namespace {
+// The row of one file, put in place of any row of the same name.
+bool PutFileRow(QSqlDatabase& db, const QString& number, const QString& owner,
+                const QString& folder, const QString& name, qint64 size, qint64 modified) {
+    return Run(db,
+               "DELETE FROM documents_files WHERE network = ? AND owner = ? AND folder = ?"
+               " AND name = ?",
+               {number, owner.toLower(), folder, name}) &&
+           Run(db,
+               "INSERT INTO documents_files (network, owner, folder, name, size, modified)"
+               " VALUES (?, ?, ?, ?, ?, ?)",
+               {number, owner.toLower(), folder, name, size, modified});
+}
+}  // namespace
+
 bool DocumentsService::SaveFile(const QString& number, const QString& owner,
                                 const QString& folder, const File& file) {
     return network_.GetStore().Write([&](QSqlDatabase& db) {
-        return Run(db,
-                   "DELETE FROM documents_files WHERE network = ? AND owner = ? AND folder = ?"
-                   " AND name = ?",
-                   {number, owner.toLower(), folder, file.name}) &&
-               Run(db,
-                   "INSERT INTO documents_files (network, owner, folder, name, size, modified)"
-                   " VALUES (?, ?, ?, ?, ?, ?)",
-                   {number, owner.toLower(), folder, file.name, file.size, file.modified});
+        return PutFileRow(db, number, owner, folder, file.name, file.size, file.modified);
     });
 }
 
@@ -695,23 +708,44 @@ void DocumentsService::RegisterHandlers() {
                     "An account may keep at most " + std::to_string(limits_.maxSpaceBytes) +
                         " bytes of documents");
             }
-            // The engine writes beside the file and renames it over the old
-            // one only when every byte arrived; a cancel leaves nothing.
-            UploadDecision d = UploadDecision::Accept(
-                FilePath(number, owner, p, n),
-                [this, number, owner, p, n](ClientSession&, bool stored, const QString& full) {
+            // The bytes are gathered aside; the row commits first, noting the
+            // rename it owes, and only then does the file take its name. A
+            // crash anywhere leaves the document as it was or as uploaded.
+            const QString staging = placements::StagingName();
+            UploadDecision d = UploadDecision::Gather(
+                staging, [this, number, owner, p, n, staging](ClientSession&, bool stored,
+                                                              const QString& gathered) {
                     if (!stored) return;
+                    Store& db = network_.GetStore();
                     DocStore& st = Writable(number, owner);
                     std::map<QString, File>* into = FilesOf(st, p);
                     // The folder went while the file was on its way.
                     if (into == nullptr) {
-                        QFile::remove(full);
+                        QFile::remove(gathered);
                         return;
                     }
-                    File file{n, QFileInfo(full).size(), Now()};
-                    if (!SaveFile(number, owner, FolderKey(p), file)) {
-                        QFile::remove(full);
-                        into->erase(n);
+                    const File file{n, QFileInfo(gathered).size(), Now()};
+                    const QString folder = FolderKey(p);
+                    std::optional<File> before;
+                    if (const auto it = into->find(n); it != into->end()) before = it->second;
+                    const bool placed = placements::CommitAndPlace(
+                        db, staging, FilePath(number, owner, p, n),
+                        [&](QSqlDatabase& sql) {
+                            return PutFileRow(sql, number, owner, folder, n, file.size,
+                                              file.modified);
+                        },
+                        [&](QSqlDatabase& sql) {
+                            if (before)
+                                return PutFileRow(sql, number, owner, folder, n, before->size,
+                                                  before->modified);
+                            return Run(sql,
+                                       "DELETE FROM documents_files WHERE network = ? AND"
+                                       " owner = ? AND folder = ? AND name = ?",
+                                       {number, owner.toLower(), folder, n});
+                        });
+                    if (!placed) {
+                        network_.Log("documents: an upload of " + n + " could not be stored: " +
+                                     db.LastError());
                         return;
                     }
                     (*into)[n] = file;

@@ -14,6 +14,7 @@
 #include "polls/model/PollSchedule.h"
 #include "server/core/ClientSession.h"
 #include "server/core/LocalNetwork.h"
+#include "server/core/Placements.h"
 #include "server/core/Router.h"
 #include "server/core/Store.h"
 #include "server/core/TransferEngine.h"
@@ -118,6 +119,8 @@ QString PollsService::ResultsFile(const QString& number, const QString& session,
 
 bool PollsService::Open(QString* error) {
     if (!network_.GetStore().PrepareTables("polls", kTableSteps, error)) return false;
+    // A ballot a crash caught after its count committed is put in place now.
+    if (!placements::Recover(network_.GetStore(), error)) return false;
     polls_.clear();
     QSqlDatabase db = network_.GetStore().Database();
     QSqlQuery q(db);
@@ -277,47 +280,66 @@ QByteArray PollsService::ListText(const QString& number, const QString& session)
     return text;
 }
 
-bool PollsService::Save(const QString& number, const QString& session, const Poll& p) {
-    return network_.GetStore().Write([&](QSqlDatabase& db) {
-        QSqlQuery del(db);
-        del.prepare("DELETE FROM polls WHERE network = ? AND session_id = ? AND poll_id = ?");
-        del.addBindValue(number);
-        del.addBindValue(session);
-        del.addBindValue(p.id);
-        if (!del.exec()) return false;
+namespace {
+// A poll's row, in place of the one it had.
+bool PutPollRow(QSqlDatabase& db, const QString& number, const QString& session,
+                const PollsService::Poll& p) {
+    QSqlQuery del(db);
+    del.prepare("DELETE FROM polls WHERE network = ? AND session_id = ? AND poll_id = ?");
+    del.addBindValue(number);
+    del.addBindValue(session);
+    del.addBindValue(p.id);
+    if (!del.exec()) return false;
+    QSqlQuery ins(db);
+    ins.prepare("INSERT INTO polls (network, session_id, poll_id, owner, status, version, "
+                "start_time, end_time, votes, max_votes, others_may_view, recurring, "
+                "interval_hours, question_count) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    for (const QVariant& v :
+         {QVariant(number), QVariant(session), QVariant(p.id), QVariant(p.owner),
+          QVariant(p.status), QVariant(p.version), QVariant(p.start), QVariant(p.end),
+          QVariant(p.votes), QVariant(p.maxVotes), QVariant(p.othersMayView),
+          QVariant(p.recurring), QVariant(p.intervalHours), QVariant(p.questionCount)})
+        ins.addBindValue(v);
+    return ins.exec();
+}
+
+// A poll's voters, in place of the ones it had.
+bool PutVoterRows(QSqlDatabase& db, const QString& number, const QString& session,
+                  const PollsService::Poll& p) {
+    QSqlQuery del(db);
+    del.prepare("DELETE FROM poll_voters WHERE network = ? AND session_id = ? AND poll_id = ?");
+    del.addBindValue(number);
+    del.addBindValue(session);
+    del.addBindValue(p.id);
+    if (!del.exec()) return false;
+    for (const QString& voter : p.voters) {
         QSqlQuery ins(db);
-        ins.prepare("INSERT INTO polls (network, session_id, poll_id, owner, status, version, "
-                    "start_time, end_time, votes, max_votes, others_may_view, recurring, "
-                    "interval_hours, question_count) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-        for (const QVariant& v :
-             {QVariant(number), QVariant(session), QVariant(p.id), QVariant(p.owner),
-              QVariant(p.status), QVariant(p.version), QVariant(p.start), QVariant(p.end),
-              QVariant(p.votes), QVariant(p.maxVotes), QVariant(p.othersMayView),
-              QVariant(p.recurring), QVariant(p.intervalHours), QVariant(p.questionCount)})
-            ins.addBindValue(v);
-        return ins.exec();
-    });
+        ins.prepare("INSERT INTO poll_voters (network, session_id, poll_id, voter_key) "
+                    "VALUES (?, ?, ?, ?)");
+        ins.addBindValue(number);
+        ins.addBindValue(session);
+        ins.addBindValue(p.id);
+        ins.addBindValue(voter);
+        if (!ins.exec()) return false;
+    }
+    return true;
+}
+}  // namespace
+
+bool PollsService::Save(const QString& number, const QString& session, const Poll& p) {
+    return network_.GetStore().Write(
+        [&](QSqlDatabase& db) { return PutPollRow(db, number, session, p); });
 }
 
 bool PollsService::SaveVoters(const QString& number, const QString& session, const Poll& p) {
+    return network_.GetStore().Write(
+        [&](QSqlDatabase& db) { return PutVoterRows(db, number, session, p); });
+}
+
+bool PollsService::SaveWithVoters(const QString& number, const QString& session, const Poll& p) {
+    // The count and the names it counts never part.
     return network_.GetStore().Write([&](QSqlDatabase& db) {
-        QSqlQuery del(db);
-        del.prepare("DELETE FROM poll_voters WHERE network = ? AND session_id = ? AND poll_id = ?");
-        del.addBindValue(number);
-        del.addBindValue(session);
-        del.addBindValue(p.id);
-        if (!del.exec()) return false;
-        for (const QString& voter : p.voters) {
-            QSqlQuery ins(db);
-            ins.prepare("INSERT INTO poll_voters (network, session_id, poll_id, voter_key) "
-                        "VALUES (?, ?, ?, ?)");
-            ins.addBindValue(number);
-            ins.addBindValue(session);
-            ins.addBindValue(p.id);
-            ins.addBindValue(voter);
-            if (!ins.exec()) return false;
-        }
-        return true;
+        return PutPollRow(db, number, session, p) && PutVoterRows(db, number, session, p);
     });
 }
 
@@ -431,11 +453,10 @@ void PollsService::RegisterHandlers() {
             SendPollResponse(s, code::kBallotFailed);
             return UploadDecision::Ignore();
         }
-        // Each voter's ballot arrives under its own name, beside the poll.
-        const QString incoming = PollFolder(number, sessionId) + "/" + QString::number(id) + "." +
-                                 QString::number(qulonglong(quintptr(&s)), 16) + ".ballot";
-        return UploadDecision::Accept(
-            incoming, [this, number, sessionId, id, version](ClientSession& voter, bool stored,
+        // Each ballot is gathered aside under a name of its own; a crash
+        // leaves only that, swept at the next start.
+        return UploadDecision::Gather(
+            placements::StagingName(), [this, number, sessionId, id, version](ClientSession& voter, bool stored,
                                                              const QString& path) {
                 if (!stored) return;
                 StoreBallot(voter, number, sessionId, id, version, path);
@@ -717,6 +738,9 @@ void PollsService::StoreBallot(ClientSession& s, const QString& number, const QS
     }
 
     // Appended: the count goes up by one, the ballot follows the others.
+    // The new ballots file is written aside and takes its name only once the
+    // count and the voter are committed, so that a crash anywhere leaves the
+    // ballot wholly counted or wholly absent.
     const QString relative = BallotsFile(number, session, id);
     const QString ballotsPath = store.ResolvePath(relative);
     QByteArray before;
@@ -739,18 +763,28 @@ void PollsService::StoreBallot(ClientSession& s, const QString& number, const QS
     QByteArray after = QByteArray::fromStdString(head);
     if (!before.isEmpty()) after += before.mid(4);
     after += QByteArray::fromStdString(*bytes);
-    if (!store.WriteFile(relative, after)) return reject("the ballots file cannot be written");
+    Store& writable = network_.GetStore();
+    const QString staging = placements::StagingName();
+    if (!writable.WriteFile(staging, after)) {
+        QFile::remove(store.ResolvePath(staging));
+        return reject("the ballots file cannot be written");
+    }
 
     Poll next = *p;
     next.votes += 1;
     next.voters.insert(VoterKey(s.Username()));
-    if (!Save(number, session, next) || !SaveVoters(number, session, next)) {
-        // Not counted, so not kept either.
-        if (before.isEmpty())
-            QFile::remove(ballotsPath);
-        else
-            store.WriteFile(relative, before);
-        return reject("the poll cannot be stored: " + store.LastError());
+    const Poll previous = *p;
+    if (!placements::CommitAndPlace(
+            writable, staging, relative,
+            [&](QSqlDatabase& db) {
+                return PutPollRow(db, number, session, next) &&
+                       PutVoterRows(db, number, session, next);
+            },
+            [&](QSqlDatabase& db) {
+                return PutPollRow(db, number, session, previous) &&
+                       PutVoterRows(db, number, session, previous);
+            })) {
+        return reject("the ballot cannot be stored: " + store.LastError());
     }
     polls_[{number, session}][id] = next;
 }
@@ -806,7 +840,7 @@ void PollsService::OnOperate(ClientSession& s, net::MessageReader& f) {
             case code::kReset:
                 next.votes = 0;
                 next.voters.clear();
-                if (!Save(number, session, next) || !SaveVoters(number, session, next)) continue;
+                if (!SaveWithVoters(number, session, next)) continue;
                 QFile::remove(store.ResolvePath(BallotsFile(number, session, id)));
                 break;
             case code::kDelete:
@@ -941,7 +975,7 @@ bool PollsService::SeedDemo() {
                 !store.WriteFile(BallotsFile(number, session, s.poll.id),
                                  QByteArray::fromStdString(polls::WriteBallotsBytes(s.ballots))))
                 return false;
-            if (!Save(number, session, s.poll) || !SaveVoters(number, session, s.poll))
+            if (!SaveWithVoters(number, session, s.poll))
                 return false;
             polls_[{number, session}][s.poll.id] = s.poll;
         }

@@ -96,6 +96,8 @@ class PollsService : public Service {
     bool Save(const QString& number, const QString& session, const Poll& poll);
     bool Remove(const QString& number, const QString& session, int32_t id);
     bool SaveVoters(const QString& number, const QString& session, const Poll& poll);
+    // The poll's row and its voters in one transaction.
+    bool SaveWithVoters(const QString& number, const QString& session, const Poll& poll);
     // Every poll of a deleted session: rows, files and memory.
     void RemoveSession(const QString& number, const QString& session);
 

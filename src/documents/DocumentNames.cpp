@@ -104,7 +104,19 @@ std::string ProposedSaveName(const std::string& remoteUtf8) {
         if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) plain.push_back(c);
     }
     while (!plain.empty() && plain.front() == '.') plain.erase(plain.begin());
-    return plain.empty() ? std::string("document") : plain;
+    if (plain.empty()) return "document";
+    if (plain.size() <= kMaxSaveNameBytes) return plain;
+    // Too long for a file system's name: the stem is cut, the extension
+    // kept unless it alone is too long to leave room for any stem.
+    const size_t dot = plain.find_last_of('.');
+    std::string extension = dot == std::string::npos ? std::string() : plain.substr(dot);
+    if (extension.size() > kMaxSaveNameBytes / 2) extension.clear();
+    std::string stem = plain.substr(0, plain.size() - extension.size());
+    size_t keep = kMaxSaveNameBytes - extension.size();
+    // Back to the start of a character: never half a UTF-8 sequence.
+    while (keep > 0 && (static_cast<unsigned char>(stem[keep]) & 0xC0) == 0x80) --keep;
+    stem.resize(keep);
+    return (stem.empty() ? std::string("document") : stem) + extension;
 }
 
 std::string CheckPassword(int characters) {

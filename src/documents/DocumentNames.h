@@ -35,8 +35,11 @@ std::string ProposedRemoteName(const std::string& localPathUtf8);
 
 // The name the save chooser proposes for a downloaded file: a plain name,
 // never a path (a server's name with separators or dots of its own must not
-// steer where the file goes).
+// steer where the file goes), and no longer than a file system takes: at most
+// kMaxSaveNameBytes bytes of UTF-8, cut on a character boundary, keeping the
+// extension.
 std::string ProposedSaveName(const std::string& remoteUtf8);
+inline constexpr size_t kMaxSaveNameBytes = 255;
 
 // The Lock Folder and View Locked Directory windows' password check;
 // `characters` is the length of the typed password.

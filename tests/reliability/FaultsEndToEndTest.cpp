@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 
@@ -16,6 +17,8 @@
 #include "net/Transfers.h"
 #include "server/core/Faults.h"
 #include "server/core/TransferEngine.h"
+#include "server/documents/DocumentsService.h"
+#include "ui/ServerResponseDlg.h"
 #include "support/qt/LocalNetworkFixture.h"
 
 using apptest::AppHarness;
@@ -130,9 +133,153 @@ class FaultsEndToEnd : public ::testing::Test {
         }));
     }
 
+    localnet::DocumentsService& Documents() {
+        for (const auto& service : network.Network().AllServices())
+            if (auto* d = dynamic_cast<localnet::DocumentsService*>(service.get())) return *d;
+        ADD_FAILURE() << "no documents service";
+        std::abort();
+    }
+    // Alice's document as the server keeps it; empty when there is none.
+    QString StoredDocument(const QString& name) {
+        const QString path = network.Network().GetStore().ResolvePath(
+            localnet::DocumentsService::FilePath("1234567", "alice", "/", name));
+        return QFile::exists(path) ? path : QString();
+    }
+    // Files under the server's data folder whose name starts so: a document
+    // under its own name, or bytes of it gathered aside.
+    QStringList ServerFilesNamed(const QString& name) {
+        QStringList found;
+        QDirIterator it(network.Network().GetStore().DataDir(), {name + "*"}, QDir::Files | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) found << it.next();
+        return found;
+    }
+    QString LocalFile(const QString& name, qsizetype size) {
+        const QString local = QString::fromStdString(h->home.path()) + "/" + name;
+        QFile f(local);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(size, 'u'));
+        return local;
+    }
+
     LocalNetworkFixture network;
     std::unique_ptr<AppHarness> h;
 };
+
+// One kind of transfer under one fault.
+struct TransferUnderFault {
+    const char* name;
+    const char* faults;
+};
+
+void PrintTo(const TransferUnderFault& c, std::ostream* os) {
+    *os << c.name << " under " << c.faults;
+}
+
+class FaultsDuringTransfers : public FaultsEndToEnd,
+                              public ::testing::WithParamInterface<TransferUnderFault> {};
+
+// A fault in the middle of a transfer: the drop routine, every slot free,
+// nothing under a final name on either side, then the same transfer
+// completes once the user is back in.
+TEST_P(FaultsDuringTransfers, EndCleanlyAndCanBeRepeated) {
+    const std::string what = GetParam().name;
+    StartWith(GetParam().faults);
+    LogIn();
+    ASSERT_TRUE(LoggedIn());
+    const std::string target = h->DataFile("fetched.bin");
+    const QString upload = LocalFile("up.bin", 300 * 1024);
+    if (what == "document download") UploadDocument("big.bin", 200 * 1024);
+    const auto start = [&] {
+        auto& file = h->state->Client().FileServer();
+        if (what == "document download")
+            return net::StartDownload(file, kDocumentDownloadSlot, target, 0,
+                                      {"alice", "/", "big.bin", ""});
+        if (what == "document upload")
+            return net::StartUpload(file, kDocumentUploadSlot, upload.toStdString(),
+                                    {"/", "up.bin"});
+        return net::StartDownload(file, net::poll::kPollFileSlot, target, 0,
+                                  {"demo01", "alice", int32_t(1), int32_t(1)});
+    };
+    const auto finished = [&] {
+        if (what == "document download")
+            return QFile(QString::fromStdString(target)).size() == 200 * 1024;
+        if (what == "document upload") {
+            const QString stored = StoredDocument("up.bin");
+            return !stored.isEmpty() && QFile(stored).size() == 300 * 1024;
+        }
+        return QFile(QString::fromStdString(target)).size() > 0;
+    };
+
+    // The fault waits for this transfer: nothing of the login set it off.
+    ASSERT_FALSE(SpinUntil([&] { return h->dialogs.Texts().contains(kDropped); },
+                           std::chrono::milliseconds(200)));
+    ASSERT_TRUE(start());
+    ExpectDropRoutine();
+    ExpectSlotsFree();
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(target)));
+    EXPECT_TRUE(PartialFiles().isEmpty()) << PartialFiles().join(' ').toStdString();
+    EXPECT_TRUE(ServerFilesNamed("up.bin").isEmpty())
+        << ServerFilesNamed("up.bin").join(' ').toStdString();
+    // Bytes the server gathered for a cut-off upload are gone too.
+    EXPECT_TRUE(SpinUntil([&] {
+        return QDir(network.Network().GetStore().DataDir() + "/placing")
+            .entryList(QDir::Files | QDir::Hidden)
+            .isEmpty();
+    }));
+
+    LogInAgainWithoutFaults();
+    ASSERT_TRUE(start());
+    EXPECT_TRUE(SpinUntil(finished));
+    ExpectSlotsFree();
+    EXPECT_TRUE(PartialFiles().isEmpty());
+}
+
+// Downloads are faulted on their own messages after the first (the start)
+// has arrived; the poll file fits in its start message, so that one is
+// faulted; an upload's only answer is its go-ahead.
+INSTANTIATE_TEST_SUITE_P(
+    , FaultsDuringTransfers,
+    ::testing::Values(TransferUnderFault{"document download", "server=file,only=3,drop-after=1"},
+                      TransferUnderFault{"document download", "server=file,only=3,cut-after=1"},
+                      TransferUnderFault{"document download", "server=file,only=3,garbage-after=1"},
+                      TransferUnderFault{"document upload", "server=file,only=2,drop-after=1"},
+                      TransferUnderFault{"document upload", "server=file,only=2,cut-after=0"},
+                      TransferUnderFault{"document upload", "server=file,only=2,garbage-after=0"},
+                      TransferUnderFault{"poll file download", "server=file,only=3,drop-after=0"},
+                      TransferUnderFault{"poll file download", "server=file,only=3,cut-after=0"},
+                      TransferUnderFault{"poll file download", "server=file,only=3,garbage-after=0"}));
+
+// Refusals come from their real causes and show their texts; the user stays
+// logged in and nothing is kept.
+TEST_F(FaultsEndToEnd, RefusedTransfersShowTheirTextAndKeepNothing) {
+    StartWith(nullptr);
+    auto limits = Documents().GetLimits();
+    limits.maxFileBytes = 1000;
+    Documents().SetLimits(limits);
+    LogIn();
+    ASSERT_TRUE(LoggedIn());
+    auto& file = h->state->Client().FileServer();
+    ASSERT_TRUE(net::StartUpload(file, kDocumentUploadSlot, LocalFile("huge.bin", 4000).toStdString(),
+                                 {"/", "huge.bin"}));
+    ASSERT_TRUE(SpinUntil([&] {
+        return h->state->ServerResponseWindow().Text().contains(
+            "File size exceeds the maximum allowed for your account");
+    }));
+    ExpectSlotsFree();
+    EXPECT_TRUE(ServerFilesNamed("huge.bin").isEmpty());
+
+    const std::string target = h->DataFile("missing.bin");
+    ASSERT_TRUE(net::StartDownload(file, kDocumentDownloadSlot, target, 0,
+                                   {"alice", "/", "missing.bin", ""}));
+    ASSERT_TRUE(SpinUntil([&] {
+        return h->state->ServerResponseWindow().Text().contains("Unable to retrieve document");
+    }));
+    ExpectSlotsFree();
+    EXPECT_TRUE(PartialFiles().isEmpty());
+    EXPECT_TRUE(Main().isVisible());
+    EXPECT_FALSE(h->dialogs.Texts().contains(kDropped));
+}
 
 TEST_F(FaultsEndToEnd, DropWhileLoggedInRunsTheDropRoutineOnce) {
     StartWith("server=network,only=6,drop-after=1");

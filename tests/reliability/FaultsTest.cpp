@@ -196,4 +196,16 @@ TEST_F(FaultsOnTheWire, OnlyNamedPrimaryIsCountedAndNewSetsApplyToNewConnections
     EXPECT_FALSE(clean.WaitClosed(std::chrono::milliseconds(50)));
 }
 
+TEST_F(FaultsOnTheWire, DropAtOnceWithOnlyWaitsForTheFirstCountedMessage) {
+    // The login answer goes out; the first answer of the named primary never does.
+    StartWith("server=network,only=6,drop-after=0");
+    TestClient c;
+    ASSERT_TRUE(LogIn(c));
+    ASSERT_TRUE(c.Receive());
+    EXPECT_FALSE(c.WaitClosed(std::chrono::milliseconds(50)));
+    ASSERT_TRUE(AskNetworkInfo(c));
+    EXPECT_TRUE(c.WaitClosed());
+    EXPECT_FALSE(c.Receive(std::chrono::milliseconds(10)));
+}
+
 }  // namespace

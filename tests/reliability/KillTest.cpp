@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <cstdio>
@@ -30,6 +33,7 @@ class ChildServer {
 
     // Starts the server on free ports with the demo data; true once it listens.
     bool Start(const std::string& dataDir, const QString& faults) {
+        data = QString::fromStdString(dataDir);
         QStringList args{"--data", QString::fromStdString(dataDir), "--ports", "0,0,0", "--seed",
                          "demo"};
         if (!faults.isEmpty()) args << "--faults" << faults;
@@ -64,6 +68,7 @@ class ChildServer {
 
     quint16 networkPort = 0;
     quint16 filePort = 0;
+    QString data;
 
   private:
     QProcess process_;
@@ -161,6 +166,30 @@ bool LogIn(TestClient& c, quint16 port, const std::string& user) {
     return c.Login(port, "1234567", user, user + "pass");
 }
 
+// Every file under the data folder with this name.
+QStringList FilesNamed(const QString& data, const QString& name) {
+    QStringList found;
+    QDirIterator it(data, {name}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) found << it.next();
+    return found;
+}
+
+// What a change cut short may have left: files being gathered or written
+// aside, once the restarted server has had its chance to tidy them.
+QStringList LeftOver(const QString& data) {
+    QStringList found;
+    QDirIterator it(data, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString relative = QDir(data).relativeFilePath(path);
+        if (relative.startsWith("placing/") || relative.endsWith(".ballot") ||
+            QFileInfo(path).fileName().contains(".kept.bin") ||
+            QFileInfo(path).fileName().startsWith("kept.bin."))
+            found << relative;
+    }
+    return found;
+}
+
 TEST(KilledServer, AccountCreation) {
     KillAtEveryStep(
         +Primary::Zorvic,
@@ -245,8 +274,16 @@ TEST(KilledServer, DocumentUpload) {
             w.Str("alice").Str("/").Str("kept.bin").Str("");
             file.Send(w, Primary::Download);
             const auto got = Collect(file);
-            if (!got) return Outcome::Absent;
-            return *got == content ? Outcome::Applied : Outcome::Half;
+            // On disk: the document under its name exactly when it is served,
+            // and nothing half-gathered left anywhere.
+            const QStringList named = FilesNamed(s.data, "kept.bin");
+            const QStringList stray = LeftOver(s.data);
+            if (!stray.isEmpty()) {
+                ADD_FAILURE() << "left over: " << stray.join(", ").toStdString();
+                return Outcome::Half;
+            }
+            if (!got) return named.isEmpty() ? Outcome::Absent : Outcome::Half;
+            return *got == content && named.size() == 1 ? Outcome::Applied : Outcome::Half;
         });
 }
 
@@ -328,7 +365,79 @@ TEST(KilledServer, PollCreation) {
         });
 }
 
-// Ballots are their own state change once voting is served: a kill test for
-// them belongs here, beside poll creation.
+TEST(KilledServer, PollBallot) {
+    // Bob's answers to the demo's poll in progress (alice's poll 1: a choice,
+    // true/false, a number and a text; carol has voted).
+    polls::CBallot ballot;
+    ballot.voterName = "bob";
+    ballot.answers.resize(4);
+    ballot.answers[0].kind = 1;
+    ballot.answers[0].choice = 2;
+    ballot.answers[1].kind = 0;
+    ballot.answers[2].kind = 2;
+    ballot.answers[2].number = 3;
+    ballot.answers[3].kind = 3;
+    ballot.answers[3].text = "Counted once";
+    const std::string bytes = polls::WriteBallotBytes(ballot);
+    KillAtEveryStep(
+        +Primary::Upload,
+        [&](ChildServer& s) {
+            TestClient file;
+            if (!LogIn(file, s.filePort, "bob")) return;
+            net::MessageWriter w(net::poll::kBallotUpload);
+            w.Int(static_cast<int32_t>(bytes.size())).Str("demo01").Str("alice").Int(1).Int(1);
+            SendUpload(file, w, net::poll::kBallotSlot, bytes);
+            file.Receive(std::chrono::milliseconds(1500));
+        },
+        [&](ChildServer& s) {
+            // The ballots as stored: the count in their head must be how many follow.
+            QFile stored(s.data + "/networks/1234567/polls/demo01/1.ballots");
+            if (!stored.open(QIODevice::ReadOnly)) return Outcome::Half;
+            const QByteArray all = stored.readAll();
+            const auto ballots =
+                polls::ReadBallotsBytes(std::string_view(all.constData(), size_t(all.size())));
+            if (!ballots) return Outcome::Half;
+            int bobs = 0;
+            for (const auto& b : *ballots) bobs += b.voterName == "bob" ? 1 : 0;
+            // The count the poll list tells.
+            TestClient file;
+            if (!LogIn(file, s.filePort, "bob")) return Outcome::Half;
+            net::MessageWriter list(net::poll::kPollListDownload);
+            list.Str("demo01").Int(0);
+            file.Send(list, Primary::Download);
+            const auto text = Collect(file, 7);
+            if (!text) return Outcome::Half;
+            const auto read = polls::ParsePollList(*text);
+            int32_t votes = -1;
+            for (const auto& e : read.entries)
+                if (e.pollId == 1 && e.owner == "alice") votes = e.votes;
+            // Whether bob is noted as a voter: taking the poll again says so (3).
+            net::MessageWriter take(net::poll::kPollFileDownload);
+            take.Str("demo01").Str("alice").Int(1).Int(0);
+            file.Send(take, Primary::Download);
+            bool noted = false;
+            for (int i = 0; i < 50; ++i) {
+                auto m = file.Receive(std::chrono::milliseconds(3000));
+                if (!m) return Outcome::Half;
+                if (m->header.nDescPrimary == +Primary::Poll) {
+                    int32_t why = -1;
+                    m->Reader().Int(-1, -1, why);
+                    noted = why == 3;
+                    break;
+                }
+                if (m->header.nDescPrimary == +Primary::Download) break;  // served: not noted
+            }
+            const QStringList stray = LeftOver(s.data);
+            if (!stray.isEmpty()) {
+                ADD_FAILURE() << "left over: " << stray.join(", ").toStdString();
+                return Outcome::Half;
+            }
+            if (bobs == 1 && ballots->size() == 2 && votes == 2 && noted) return Outcome::Applied;
+            if (bobs == 0 && ballots->size() == 1 && votes == 1 && !noted) return Outcome::Absent;
+            ADD_FAILURE() << "ballots " << ballots->size() << " (bob's " << bobs << "), votes "
+                          << votes << ", bob noted " << noted;
+            return Outcome::Half;
+        });
+}
 
 }  // namespace

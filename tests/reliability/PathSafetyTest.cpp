@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -66,12 +67,47 @@ bool Inside(const std::string& folder, const std::string& path) {
 TEST(PathSafety, ProposedSaveNamesArePlainNames) {
     for (const std::string& name : HostileNames()) {
         // The listing bounds a remote name (50 bytes) before it gets here.
-        ExpectPlainName(documents::ProposedSaveName(name), name.size() + 8, name);
+        ExpectPlainName(documents::ProposedSaveName(name),
+                        std::min(name.size() + 8, documents::kMaxSaveNameBytes), name);
         ExpectPlainName(mailbox::AttachmentNameFromPath(name), 49, name);
     }
     // An ordinary name comes through as it is.
     EXPECT_EQ(documents::ProposedSaveName("report.txt"), "report.txt");
     EXPECT_EQ(mailbox::AttachmentNameFromPath("dir/report.txt"), "report.txt");
+}
+
+// Whether every multi-byte sequence in `s` is whole.
+bool WholeUtf8(const std::string& s) {
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + n > s.size()) return false;
+        for (size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        i += n;
+    }
+    return true;
+}
+
+TEST(PathSafety, ProposedSaveNamesFitAFileSystemKeepingTheirExtension) {
+    using documents::ProposedSaveName;
+    const std::string fits = std::string(251, 'a') + ".txt";
+    EXPECT_EQ(ProposedSaveName(fits), fits);
+    EXPECT_EQ(ProposedSaveName("b" + fits), "b" + fits.substr(0, 250) + ".txt");
+    // Two-, three- and four-byte characters: cut between them, never inside.
+    for (const std::string ch : {"\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80"}) {
+        std::string stem;
+        while (stem.size() < 400) stem += ch;
+        const std::string name = ProposedSaveName(stem + ".pdf");
+        SCOPED_TRACE(testing::PrintToString(ch));
+        EXPECT_LE(name.size(), documents::kMaxSaveNameBytes);
+        EXPECT_GT(name.size(), documents::kMaxSaveNameBytes - ch.size());
+        EXPECT_TRUE(name.ends_with(".pdf")) << name;
+        EXPECT_TRUE(WholeUtf8(name));
+    }
+    // An "extension" as long as a name cannot be kept whole; the name is cut.
+    const std::string longTail = "x." + std::string(400, 'e');
+    EXPECT_EQ(ProposedSaveName(longTail), longTail.substr(0, documents::kMaxSaveNameBytes));
 }
 
 TEST(PathSafety, WhiteboardFoldersOfServerNamedAccountsStayInside) {
