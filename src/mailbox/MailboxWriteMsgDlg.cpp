@@ -289,12 +289,15 @@ bool CMailboxWriteMsgDlg::TakesDrops() const {
     return isVisible() && browse_->isEnabled();
 }
 
-bool CMailboxWriteMsgDlg::HandleDrag(QEvent* event) {
+bool CMailboxWriteMsgDlg::HandleDrag(QEvent* event, bool overField) {
+    const auto ours = [overField](const QMimeData* data) {
+        return overField ? ui::CarriesLocalFiles(data) : ui::CarriesAddresses(data);
+    };
     switch (event->type()) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto* drag = static_cast<QDragMoveEvent*>(event);
-            if (!ui::CarriesAddresses(drag->mimeData())) return false;
+            if (!ours(drag->mimeData())) return false;
             if (TakesDrops()) {
                 drag->acceptProposedAction();
             } else {
@@ -304,7 +307,7 @@ bool CMailboxWriteMsgDlg::HandleDrag(QEvent* event) {
         }
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
-            if (!ui::CarriesAddresses(drop->mimeData())) return false;
+            if (!ours(drop->mimeData())) return false;
             if (!TakesDrops()) {
                 drop->ignore();
                 return true;
@@ -319,20 +322,20 @@ bool CMailboxWriteMsgDlg::HandleDrag(QEvent* event) {
 }
 
 void CMailboxWriteMsgDlg::dragEnterEvent(QDragEnterEvent* event) {
-    if (!HandleDrag(event)) event->ignore();
+    if (!HandleDrag(event, false)) event->ignore();
 }
 
 void CMailboxWriteMsgDlg::dragMoveEvent(QDragMoveEvent* event) {
-    if (!HandleDrag(event)) event->ignore();
+    if (!HandleDrag(event, false)) event->ignore();
 }
 
 void CMailboxWriteMsgDlg::dropEvent(QDropEvent* event) {
-    if (!HandleDrag(event)) event->ignore();
+    if (!HandleDrag(event, false)) event->ignore();
 }
 
 bool CMailboxWriteMsgDlg::eventFilter(QObject* watched, QEvent* event) {
-    // Plain text dragged into a field stays the field's; addresses are ours.
-    if (HandleDrag(event)) return true;
+    // Plain text dragged into a field stays the field's; local files are ours.
+    if (HandleDrag(event, true)) return true;
     return CSkinnedDlg::eventFilter(watched, event);
 }
 

@@ -150,7 +150,9 @@ class CMailboxWriteMsgDlg : public ui::CSkinnedDlg {
     void StopSending();
     bool AnyFieldFilled() const;
     // A drag event for this window, wherever it arrived; true when handled.
-    bool HandleDrag(QEvent* event);
+    // Over a text field only local files are ours: a web link dragged there
+    // stays the field's text.
+    bool HandleDrag(QEvent* event, bool overField);
     // The body as sent: the window's lines ended by "\r\n".
     std::u16string BodyText() const;
 

@@ -10,6 +10,14 @@ bool CarriesAddresses(const QMimeData* data) {
     return data != nullptr && data->hasUrls();
 }
 
+bool CarriesLocalFiles(const QMimeData* data) {
+    if (!CarriesAddresses(data)) return false;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) return true;
+    }
+    return false;
+}
+
 DroppedFiles ReadDroppedFiles(const QMimeData* data) {
     DroppedFiles out;
     if (data == nullptr) return out;

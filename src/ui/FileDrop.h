@@ -19,6 +19,8 @@ struct DroppedFiles {
 // Whether the drag carries addresses at all; the window takes such a drag
 // and sorts out at the drop what it can use.
 bool CarriesAddresses(const QMimeData* data);
+// Whether at least one address is a local path (a web link is not).
+bool CarriesLocalFiles(const QMimeData* data);
 DroppedFiles ReadDroppedFiles(const QMimeData* data);
 
 }  // namespace ui

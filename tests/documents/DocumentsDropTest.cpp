@@ -131,28 +131,33 @@ TEST_F(DocumentsDrop, DroppedFilesUploadOneAfterTheOtherIntoTheFolderShown) {
     const QByteArray second = Pattern(1000, 2);
     const QString a = Local("-my notes.txt", first);
     const QString b = Local("b.bin", second);
+    const QByteArray third = Pattern(5000, 3);
+    const QString c = Local("c.dat", third);
     const QString folder = LocalFolder("photos");
     alice->dialogs.Clear();
 
-    ASSERT_TRUE(Drop({File(a), File(folder), File(b), QUrl("https://example.org/x.txt")}));
+    ASSERT_TRUE(
+        Drop({File(a), File(folder), File(b), QUrl("https://example.org/x.txt"), File(c)}));
     // The folder and the web address are left out, named in one box.
     ASSERT_GE(alice->dialogs.messages.size(), 1);
     EXPECT_EQ(alice->dialogs.messages[0].title, "Error");
     EXPECT_EQ(alice->dialogs.messages[0].text,
               "Only files can be uploaded; left out: photos, https://example.org/x.txt");
-    ASSERT_TRUE(SpinUntil([&] { return Said("Upload Complete") == 2; }));
-    ASSERT_TRUE(SpinUntil([&] { return Listed("x-mynotes.txt") && Listed("b.bin"); }));
+    ASSERT_TRUE(SpinUntil([&] { return Said("Upload Complete") == 3; }));
+    ASSERT_TRUE(SpinUntil([&] { return Listed("x-mynotes.txt") && Listed("b.bin") && Listed("c.dat"); }));
     EXPECT_EQ(share->PathText()->text(), "/Projects");
     std::map<QString, QByteArray> stored;
     // The listing can come before the stored file is in place.
     SpinUntil([&] {
         stored = Stored();
-        return stored.count("x-mynotes.txt") && stored.count("b.bin");
+        return stored.count("x-mynotes.txt") && stored.count("b.bin") && stored.count("c.dat");
     });
     ASSERT_TRUE(stored.count("x-mynotes.txt"));
     ASSERT_TRUE(stored.count("b.bin"));
     EXPECT_EQ(stored.at("x-mynotes.txt"), first);
     EXPECT_EQ(stored.at("b.bin"), second);
+    ASSERT_TRUE(stored.count("c.dat"));
+    EXPECT_EQ(stored.at("c.dat"), third);
     EXPECT_EQ(share->QueuedUploads(), 0);
     EXPECT_EQ(share->UploadButton()->text(), "Upload File");
 }

@@ -114,6 +114,14 @@ TEST_F(ComposeDrop, ADroppedFileBecomesTheAttachmentWhereverItLands) {
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &words, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(composer->SubjectField(), &enter);
     EXPECT_TRUE(enter.isAccepted()) << "the field takes text as before";
+    // So is a web link dragged from a browser into the message.
+    alice->dialogs.Clear();
+    QMimeData link;
+    link.setUrls({QUrl("https://example.org/page")});
+    link.setText("https://example.org/page");
+    QDropEvent drop(QPoint(5, 5), Qt::CopyAction, &link, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(composer->BodyField()->viewport(), &drop);
+    EXPECT_TRUE(alice->dialogs.messages.isEmpty());
     EXPECT_EQ(composer->AttachmentField()->text(), photo);
 }
 
