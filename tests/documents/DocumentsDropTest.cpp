@@ -71,12 +71,14 @@ class DocumentsDrop : public ::testing::Test {
     }
     // The drag enters, moves and drops as the desktop delivers it; returns
     // whether the window took the drag when it entered.
-    bool Drop(const QList<QUrl>& urls) {
+    bool Drop(const QList<QUrl>& urls, QWidget* over = nullptr) {
         QMimeData data;
         data.setUrls(urls);
         const QPoint at(200, 200);
         QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(share, &enter);
+        // Entering over a control: the application hands the drag up to the
+        // window when the control does not take it.
+        QApplication::sendEvent(over != nullptr ? over : share, &enter);
         if (!enter.isAccepted()) return false;
         QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(share, &move);
@@ -174,6 +176,9 @@ TEST_F(DocumentsDrop, EachFileHasTheUploadWindowsChecks) {
     ASSERT_GE(alice->dialogs.messages.size(), 1);
     EXPECT_EQ(alice->dialogs.messages[0].text, longName + ": Remote filename is too long");
     ASSERT_TRUE(SpinUntil([&] { return Listed("fine.txt"); }));
+    // Over the list, which is most of the window, the window takes it too.
+    ASSERT_TRUE(Drop({File(Local("listed.txt", "y"))}, share->List()->viewport()));
+    ASSERT_TRUE(SpinUntil([&] { return Listed("listed.txt"); }));
     EXPECT_FALSE(Stored().count(longName));
     // Only a folder: said, nothing queued.
     alice->dialogs.Clear();
