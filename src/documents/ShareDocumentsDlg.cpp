@@ -288,8 +288,21 @@ bool CShareDocumentsDlg::DropFiles(const QMimeData* data) {
     for (const QString& folder : dropped.folders) refused << QFileInfo(folder).fileName();
     for (const QString& other : dropped.others) refused << other;
     if (!refused.isEmpty()) {
+        // A drag may carry any number of addresses of any length: the box
+        // names a few, each cut short.
+        constexpr qsizetype kNamed = 10;
+        constexpr qsizetype kNameChars = 80;
+        QStringList named;
+        for (qsizetype i = 0; i < refused.size() && i < kNamed; ++i) {
+            const QString& name = refused[i];
+            named << (name.size() > kNameChars ? name.left(kNameChars) + QStringLiteral("...")
+                                               : name);
+        }
+        if (refused.size() > kNamed) {
+            named << QStringLiteral("and %1 more").arg(refused.size() - kNamed);
+        }
         problems << QStringLiteral("Only files can be uploaded; left out: %1")
-                        .arg(refused.join(QStringLiteral(", ")));
+                        .arg(named.join(QStringLiteral(", ")));
     }
     bool queued = false;
     for (const QString& local : dropped.files) {
