@@ -85,7 +85,7 @@ void DocumentsModule::Register(shell::ModuleContext& ctx) {
     upload.goAhead = [share](int32_t) { share->UploadGoAhead(); };
     upload.progress = [share](int percent, int32_t, int32_t) { share->UploadProgress(percent); };
     upload.completed = [share](uint32_t) { share->UploadCompleted(); };
-    upload.refused = [share](uint32_t, int32_t) { share->UploadEnded(); };
+    upload.refused = [share](uint32_t, int32_t) { share->UploadRefused(); };
     ctx.RegisterSlot(CShareDocumentsDlg::kUploadSlot, std::move(upload));
     net::SlotHooks download;
     download.progress = [retrieve](int percent, int32_t, int32_t) {

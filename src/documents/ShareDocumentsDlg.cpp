@@ -1,6 +1,10 @@
 #include "documents/ShareDocumentsDlg.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QHideEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -12,6 +16,7 @@
 #include "net/Protocol.h"
 #include "net/Transfers.h"
 #include "ui/Dialogs.h"
+#include "ui/FileDrop.h"
 #include "ui/FixedButton.h"
 
 namespace documents {
@@ -96,9 +101,10 @@ CShareDocumentsDlg::CShareDocumentsDlg(const ui::Skin& skin, ui::Dialogs& dialog
     });
     uploadDlg_ = new CUploadFileDlg(skin, dialogs, timings, parent);
     uploadDlg_->SetUpload([this](const QString& local, const std::string& remote) {
-        return StartUpload(local, remote);
+        return StartUpload(local, view_.path, remote, uploadDlg_);
     });
 
+    setAcceptDrops(true);
     connect(newFolder_, &QPushButton::clicked, this, [this] { newFolderDlg_->Open(); });
     connect(upload_, &QPushButton::clicked, this, &CShareDocumentsDlg::UploadClicked);
     connect(list_, &CListDocuments::deletePressed, this, &CShareDocumentsDlg::DeleteRow);
@@ -220,6 +226,8 @@ void CShareDocumentsDlg::MoveRow(int row) {
 
 void CShareDocumentsDlg::UploadClicked() {
     if (uploading_) {
+        // Cancel stops the dropped files still waiting as well.
+        queue_.clear();
         net::CancelTransfer(client_.FileServer(), kUploadSlot);
         UploadEnded();
         return;
@@ -227,18 +235,117 @@ void CShareDocumentsDlg::UploadClicked() {
     uploadDlg_->Open();
 }
 
-bool CShareDocumentsDlg::StartUpload(const QString& local, const std::string& remote) {
+bool CShareDocumentsDlg::StartUpload(const QString& local, const std::string& folder,
+                                     const std::string& remote, QWidget* over) {
     // A file that cannot be opened is said at once, not as a request that
     // silently never goes.
     QFile probe(local);
     if (!probe.open(QIODevice::ReadOnly)) {
-        dialogs_.Message(uploadDlg_, QString(), QString::fromLatin1(net::kFailedToReadText));
+        dialogs_.Message(over, QString(), QString::fromLatin1(net::kFailedToReadText));
         return false;
     }
     probe.close();
-    net::StartUpload(client_.FileServer(), kUploadSlot, local.toStdString(),
-                     {view_.path, remote});
-    return true;
+    return net::StartUpload(client_.FileServer(), kUploadSlot, local.toStdString(),
+                            {folder, remote});
+}
+
+// ---- Dropped files ---------------------------------------------------------------
+
+bool CShareDocumentsDlg::TakesDrops() const {
+    return isVisible() && !view_.owner.empty() && ShowsOwnStore();
+}
+
+void CShareDocumentsDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (TakesDrops() && ui::CarriesAddresses(event->mimeData())) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void CShareDocumentsDlg::dragMoveEvent(QDragMoveEvent* event) {
+    if (TakesDrops() && ui::CarriesAddresses(event->mimeData())) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void CShareDocumentsDlg::dropEvent(QDropEvent* event) {
+    if (!TakesDrops()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    DropFiles(event->mimeData());
+}
+
+bool CShareDocumentsDlg::DropFiles(const QMimeData* data) {
+    if (!TakesDrops()) return false;
+    const ui::DroppedFiles dropped = ui::ReadDroppedFiles(data);
+    QStringList problems;
+    QStringList refused;
+    for (const QString& folder : dropped.folders) refused << QFileInfo(folder).fileName();
+    for (const QString& other : dropped.others) refused << other;
+    if (!refused.isEmpty()) {
+        // A drag may carry any number of addresses of any length: the box
+        // names a few, each cut short.
+        constexpr qsizetype kNamed = 10;
+        constexpr qsizetype kNameChars = 80;
+        QStringList named;
+        for (qsizetype i = 0; i < refused.size() && i < kNamed; ++i) {
+            const QString& name = refused[i];
+            named << (name.size() > kNameChars ? name.left(kNameChars) + QStringLiteral("...")
+                                               : name);
+        }
+        if (refused.size() > kNamed) {
+            named << QStringLiteral("and %1 more").arg(refused.size() - kNamed);
+        }
+        problems << QStringLiteral("Only files can be uploaded; left out: %1")
+                        .arg(named.join(QStringLiteral(", ")));
+    }
+    bool queued = false;
+    for (const QString& local : dropped.files) {
+        const std::string path = Utf8(local);
+        const std::string remote = ProposedRemoteName(path);
+        const std::string error = CheckUpload(path, remote);
+        if (!error.empty()) {
+            problems << QFileInfo(local).fileName() + QStringLiteral(": ") +
+                            QString::fromStdString(error);
+            continue;
+        }
+        // The folder shown now, even if another is opened before its turn.
+        queue_.push_back({local, view_.path, remote});
+        queued = true;
+    }
+    if (!problems.isEmpty()) {
+        dialogs_.Message(this, QStringLiteral("Error"), problems.join(QLatin1Char('\n')),
+                         ui::MsgIcon::Information);
+    }
+    PumpQueue();
+    return queued;
+}
+
+void CShareDocumentsDlg::PumpQueue() {
+    while (!queue_.empty() && !uploading_) {
+        {
+            // The upload window's own upload, or one waiting for its
+            // go-ahead, keeps the slot; the queue goes on when it ends.
+            net::TransferSlot& slot = client_.FileServer().Slot(kUploadSlot);
+            auto lock = slot.Lock();
+            if (slot.Busy()) return;
+        }
+        const QueuedUpload next = queue_.front();
+        queue_.pop_front();
+        if (StartUpload(next.local, next.folder, next.remote, this)) return;
+    }
+}
+
+void CShareDocumentsDlg::hideEvent(QHideEvent* event) {
+    // Closing the window drops the files still waiting; the one under way
+    // goes on, as an upload from the button does.
+    if (!event->spontaneous()) queue_.clear();
+    CDocumentsBrowserDlg::hideEvent(event);
 }
 
 void CShareDocumentsDlg::UploadGoAhead() {
@@ -253,7 +360,10 @@ void CShareDocumentsDlg::UploadGoAhead() {
         auto lock = slot.Lock();
         const bool busy = slot.Busy();
         lock.unlock();
-        if (!busy) UploadEnded();
+        if (!busy) {
+            UploadEnded();
+            PumpQueue();
+        }
     });
 }
 
@@ -275,9 +385,18 @@ void CShareDocumentsDlg::UploadCompleted() {
         SendViewFolder(client_.FileServer(), Me(), view_.path, ds::kTargetShare, false,
                        std::nullopt);
     }
+    PumpQueue();
+}
+
+void CShareDocumentsDlg::UploadRefused() {
+    // The refusal itself was shown; the next dropped file still gets its turn.
+    UploadEnded();
+    PumpQueue();
 }
 
 void CShareDocumentsDlg::Reset() {
+    // The connection is gone: nothing waiting goes on the next one.
+    queue_.clear();
     UploadEnded();
     CDocumentsBrowserDlg::Reset();
     UpdateButtons();

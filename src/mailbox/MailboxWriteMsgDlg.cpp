@@ -1,5 +1,7 @@
 #include "mailbox/MailboxWriteMsgDlg.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QHideEvent>
@@ -14,6 +16,7 @@
 #include "net/Client.h"
 #include "net/Transfers.h"
 #include "ui/Dialogs.h"
+#include "ui/FileDrop.h"
 #include "ui/TextConvert.h"
 #include "ui/TextViewerDlg.h"
 
@@ -156,6 +159,12 @@ void CMailboxWriteMsgDlg::BuildControls() {
         if (!path.isEmpty()) attachment_->setText(path);
     });
 
+    setAcceptDrops(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{recipients_, attachment_, subject_, body_,
+                                                      body_->viewport()}) {
+        w->installEventFilter(this);
+    }
+
     setTabOrder(recipients_, addRecipient_);
     setTabOrder(addRecipient_, attachment_);
     setTabOrder(attachment_, browse_);
@@ -271,6 +280,98 @@ void CMailboxWriteMsgDlg::hideEvent(QHideEvent* event) {
     // it finds the window idle and is ignored.
     StopSending();
     CSkinnedDlg::hideEvent(event);
+}
+
+// ---- Dropped files ----------------------------------------------------------------
+
+bool CMailboxWriteMsgDlg::TakesDrops() const {
+    // While the window is locked for a send, "Browse..." is not offered either.
+    return isVisible() && browse_->isEnabled();
+}
+
+bool CMailboxWriteMsgDlg::HandleDrag(QEvent* event, bool overField) {
+    const auto ours = [overField](const QMimeData* data) {
+        return overField ? ui::CarriesLocalFiles(data) : ui::CarriesAddresses(data);
+    };
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (!ours(drag->mimeData())) return false;
+            if (TakesDrops()) {
+                drag->acceptProposedAction();
+            } else {
+                drag->ignore();
+            }
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (!ours(drop->mimeData())) return false;
+            if (!TakesDrops()) {
+                drop->ignore();
+                return true;
+            }
+            drop->acceptProposedAction();
+            DropAttachment(drop->mimeData());
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+void CMailboxWriteMsgDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (!HandleDrag(event, false)) event->ignore();
+}
+
+void CMailboxWriteMsgDlg::dragMoveEvent(QDragMoveEvent* event) {
+    if (!HandleDrag(event, false)) event->ignore();
+}
+
+void CMailboxWriteMsgDlg::dropEvent(QDropEvent* event) {
+    if (!HandleDrag(event, false)) event->ignore();
+}
+
+bool CMailboxWriteMsgDlg::eventFilter(QObject* watched, QEvent* event) {
+    // Plain text dragged into a field stays the field's; local files are ours.
+    if (HandleDrag(event, true)) return true;
+    return CSkinnedDlg::eventFilter(watched, event);
+}
+
+bool CMailboxWriteMsgDlg::DropAttachment(const QMimeData* data) {
+    if (!TakesDrops()) return false;
+    const ui::DroppedFiles dropped = ui::ReadDroppedFiles(data);
+    const auto refuse = [this](const QString& text) {
+        dialogs_.Message(this, QStringLiteral("Error"), text, ui::MsgIcon::Information);
+        return false;
+    };
+    const qsizetype count = dropped.files.size() + dropped.folders.size() + dropped.others.size();
+    if (count == 0) return false;
+    if (count > 1) {
+        return refuse(QStringLiteral(
+            "A message carries one attachment; drop a single file to attach it"));
+    }
+    if (!dropped.folders.isEmpty()) {
+        return refuse(QStringLiteral("\"%1\" is a folder; only a file can be attached")
+                          .arg(QFileInfo(dropped.folders.front()).fileName()));
+    }
+    if (dropped.files.isEmpty()) return refuse(QStringLiteral("Only a local file can be attached"));
+    const QString path = dropped.files.front();
+    const QString current = attachment_->text();
+    if (current == path) return false;
+    if (!current.isEmpty()) {
+        const QString currentName = QFileInfo(current).fileName();
+        const QString text =
+            QStringLiteral("Replace the attachment \"%1\" with \"%2\"?")
+                .arg(currentName.isEmpty() ? current : currentName, QFileInfo(path).fileName());
+        if (dialogs_.Message(this, QStringLiteral("Attachment"), text, ui::MsgIcon::Question,
+                             ui::MsgButtons::YesNo) != ui::MsgAnswer::Yes) {
+            return false;
+        }
+    }
+    attachment_->setText(path);
+    return true;
 }
 
 void CMailboxWriteMsgDlg::StopSending() {

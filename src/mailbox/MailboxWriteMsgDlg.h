@@ -17,6 +17,7 @@
 #include "ui/TextViewerDlg.h"
 
 class QLineEdit;
+class QMimeData;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -90,6 +91,13 @@ class CMailboxWriteMsgDlg : public ui::CSkinnedDlg {
     bool CancelMessage();
     // "Send Message".
     void Send();
+    // A file dropped anywhere on the window becomes the attachment, as one
+    // chosen with "Browse..." does; replacing another one is asked first.
+    // One local file only: folders, other addresses and drops of several
+    // are refused with a message. Returns whether the attachment changed.
+    bool DropAttachment(const QMimeData* data);
+    // Whether a drag may end here: the attachment can be chosen now.
+    bool TakesDrops() const;
 
     // The exchange, as the module hands it over.
     void GoAhead(bool onFileServer);
@@ -127,6 +135,11 @@ class CMailboxWriteMsgDlg : public ui::CSkinnedDlg {
     void OnShownInFront() override;
     void reject() override;
     void hideEvent(QHideEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    // The text fields would take a dropped file as its path typed in.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void BuildControls();
@@ -136,6 +149,10 @@ class CMailboxWriteMsgDlg : public ui::CSkinnedDlg {
     // Ends whatever send is under way: the lock, a running attachment upload.
     void StopSending();
     bool AnyFieldFilled() const;
+    // A drag event for this window, wherever it arrived; true when handled.
+    // Over a text field only local files are ours: a web link dragged there
+    // stays the field's text.
+    bool HandleDrag(QEvent* event, bool overField);
     // The body as sent: the window's lines ended by "\r\n".
     std::u16string BodyText() const;
 

@@ -2,11 +2,15 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QContextMenuEvent>
+#include <QIODevice>
 #include <QKeyEvent>
 
 #include "net/Client.h"
 #include "polls/model/PollResults.h"
+#include "polls/model/ResultsCsv.h"
 #include "ui/Dialogs.h"
+#include "ui/FileExport.h"
 #include "ui/ListView.h"
 #include "ui/Skin.h"
 
@@ -272,10 +276,30 @@ CPollResultsDlg::CPollResultsDlg(const ui::Skin& skin, ui::Dialogs& dialogs,
     connect(viewBallots_, &QPushButton::clicked, this, [this] { ViewBallots(); });
     connect(ok_, &QPushButton::clicked, this, [this] { hide(); });
     viewBallots_->setEnabled(false);
+    menu_ = new QMenu(this);
+    exportCsv_ = menu_->addAction(QStringLiteral("Export to CSV..."), this, [this] { ExportCsv(); });
     ShowQuestion(0);
 }
 
 CPollResultsDlg::~CPollResultsDlg() = default;
+
+void CPollResultsDlg::contextMenuEvent(QContextMenuEvent* event) {
+    exportCsv_->setEnabled(!questions_.empty());
+    menu_->popup(event->globalPos());
+    event->accept();
+}
+
+bool CPollResultsDlg::ExportCsv() {
+    if (questions_.empty()) return false;
+    // The text is fixed now: results arriving while the chooser is open do
+    // not change what this export writes.
+    const std::string csv = ResultsCsv(questions_, ballots_);
+    return ui::ExportToChosenFile(
+        dialogs_, this, QStringLiteral("Export to CSV"), QString::fromLatin1(kCsvName),
+        QStringLiteral("CSV files (*.csv);;All files (*)"), [&csv](QIODevice& out) {
+            return out.write(csv.data(), qint64(csv.size())) == qint64(csv.size());
+        });
+}
 
 void CPollResultsDlg::SetPoll(const std::string& owner, int32_t othersMayView) {
     owner_ = owner;

@@ -7,6 +7,7 @@
 
 #include <QAbstractTableModel>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeView>
@@ -109,6 +110,9 @@ class CIndividualBallotsDlg : public ui::CSkinnedDlg {
 class CPollResultsDlg : public ui::CSkinnedDlg {
     Q_OBJECT
   public:
+    // The file the export proposes.
+    static constexpr char kCsvName[] = "poll-results.csv";
+
     static constexpr QSize kClientSize{560, 440};
 
     CPollResultsDlg(const ui::Skin& skin, ui::Dialogs& dialogs, const net::Timings& timings,
@@ -137,6 +141,14 @@ class CPollResultsDlg : public ui::CSkinnedDlg {
     QPushButton* NextButton() const { return next_; }
     QPushButton* ViewBallotsButton() const { return viewBallots_; }
     QPushButton* OkButton() const { return ok_; }
+    // The right-click menu: "Export to CSV...", offered once results are in.
+    QMenu* ContextMenu() const { return menu_; }
+    QAction* ExportCsvAction() const { return exportCsv_; }
+    // Asks where and writes the results there; false when cancelled or failed.
+    bool ExportCsv();
+
+  protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
     void ShowQuestion(size_t index);
@@ -164,6 +176,8 @@ class CPollResultsDlg : public ui::CSkinnedDlg {
     QPushButton* next_ = nullptr;
     QPushButton* viewBallots_ = nullptr;
     QPushButton* ok_ = nullptr;
+    QMenu* menu_ = nullptr;
+    QAction* exportCsv_ = nullptr;
 };
 
 }  // namespace polls

@@ -1,9 +1,11 @@
 #include "whiteboard/NotepadDrawDlg.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -15,6 +17,7 @@
 #include "net/Transfers.h"
 #include "ui/FixedButton.h"
 #include "whiteboard/NotepadPainter.h"
+#include "whiteboard/PageExport.h"
 #include "whiteboard/PageRequests.h"
 
 namespace whiteboard {
@@ -82,6 +85,9 @@ CNotepadDrawDlg::CNotepadDrawDlg(const ui::Skin& skin, ui::Dialogs& dialogs,
     connect(clear_, &QPushButton::clicked, this, &CNotepadDrawDlg::Clear);
     connect(revert_, &QPushButton::clicked, this, &CNotepadDrawDlg::Revert);
     connect(save_, &QPushButton::clicked, this, &CNotepadDrawDlg::Save);
+    menu_ = MakeExportMenu(this, exportPng_, exportPdf_, [this](PageFormat format) {
+        format == PageFormat::Pdf ? ExportPdf() : ExportPng();
+    });
     RebuildCanvas();
     UpdateToolButtons();
 }
@@ -281,6 +287,34 @@ void CNotepadDrawDlg::paintEvent(QPaintEvent* event) {
     CSkinnedDlg::paintEvent(event);
     QPainter p(this);
     p.drawImage(kPageLeft, kPageTop, PageShown());
+}
+
+// ---- Exports -----------------------------------------------------------------------
+
+bool CNotepadDrawDlg::CanExport() const {
+    // While loading, the window shows no page of its own yet.
+    return state_ != ViewState::Loading;
+}
+
+QImage CNotepadDrawDlg::ExportedPage() const {
+    return RenderForSave(background_, items_.Items());
+}
+
+bool CNotepadDrawDlg::ExportPng() {
+    return CanExport() && ExportPage(dialogs_, this, ExportedPage(), page_, PageFormat::Png);
+}
+
+bool CNotepadDrawDlg::ExportPdf() {
+    return CanExport() && ExportPage(dialogs_, this, ExportedPage(), page_, PageFormat::Pdf);
+}
+
+void CNotepadDrawDlg::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+    // A right click in the middle of a stroke leaves the stroke alone.
+    if (stroke_ != Stroke::None) return;
+    exportPng_->setEnabled(CanExport());
+    exportPdf_->setEnabled(CanExport());
+    menu_->popup(event->globalPos());
 }
 
 // ---- Mouse and tablet ---------------------------------------------------------------

@@ -13,6 +13,8 @@
 #include "whiteboard/model/NotepadFiles.h"
 #include "whiteboard/model/NotepadPage.h"
 
+class QAction;
+class QMenu;
 class QPushButton;
 
 namespace net {
@@ -74,6 +76,18 @@ class CNotepadDrawDlg : public ui::CSkinnedDlg {
     // The page as it is shown, corner, words and border included.
     QImage PageShown() const;
 
+    // The right-click menu: "Export as PNG..." and "Export as PDF...", the
+    // page's drawing on its background without the corner and border;
+    // offered once the page is there.
+    QMenu* ContextMenu() const { return menu_; }
+    QAction* ExportPngAction() const { return exportPng_; }
+    QAction* ExportPdfAction() const { return exportPdf_; }
+    bool CanExport() const;
+    QImage ExportedPage() const;
+    // Ask where and write; false when cancelled, not possible or failed.
+    bool ExportPng();
+    bool ExportPdf();
+
     ui::CFixedButton* PencilButton() const { return pencil_; }
     ui::CFixedButton* EraserButton() const { return eraser_; }
     QPushButton* ClearButton() const { return clear_; }
@@ -81,6 +95,7 @@ class CNotepadDrawDlg : public ui::CSkinnedDlg {
     QPushButton* SaveButton() const { return save_; }
 
   protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -119,6 +134,9 @@ class CNotepadDrawDlg : public ui::CSkinnedDlg {
     QPushButton* clear_ = nullptr;
     QPushButton* revert_ = nullptr;
     QPushButton* save_ = nullptr;
+    QMenu* menu_ = nullptr;
+    QAction* exportPng_ = nullptr;
+    QAction* exportPdf_ = nullptr;
 };
 
 }  // namespace whiteboard

@@ -2,6 +2,9 @@
 
 #include <QFont>
 #include <QImageReader>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPdfWriter>
 #include <QPainter>
 #include <QPen>
 #include <QPolygon>
@@ -126,6 +129,37 @@ QImage LoadPagePicture(const QString& path) {
     QImage picture;
     if (!reader.read(&picture)) return {};
     return picture;
+}
+
+}  // namespace whiteboard
+
+namespace whiteboard {
+
+bool WritePagePng(const QImage& page, QIODevice& out) {
+    return !page.isNull() && page.save(&out, "PNG");
+}
+
+bool WritePagePdf(const QImage& page, QIODevice& out, const QString& title) {
+    if (page.isNull()) return false;
+    QPdfWriter pdf(&out);
+    pdf.setCreator(QStringLiteral("Palindor"));
+    pdf.setTitle(title);
+    // 72 dots per inch: one picture pixel is one point of the page.
+    pdf.setResolution(72);
+    const QPageSize size(QSizeF(page.width(), page.height()), QPageSize::Point, QString(),
+                         QPageSize::ExactMatch);
+    if (!pdf.setPageLayout(QPageLayout(size, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+                                       QPageLayout::Point))) {
+        return false;
+    }
+    QPainter p;
+    if (!p.begin(&pdf)) return false;
+    p.drawImage(QRect(0, 0, page.width(), page.height()), page);
+    return p.end();
+}
+
+QString ExportName(int page, const char* extension) {
+    return QStringLiteral("whiteboard-page-%1.%2").arg(page).arg(QString::fromLatin1(extension));
 }
 
 }  // namespace whiteboard

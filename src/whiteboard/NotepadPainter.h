@@ -12,6 +12,7 @@
 
 #include "whiteboard/model/NotepadPage.h"
 
+class QIODevice;
 class QPainter;
 
 namespace whiteboard {
@@ -40,6 +41,13 @@ QString StateText(ViewState state);
 // The page as Save stores it: 634 x 400, the state-1 content, no corner and
 // no border.
 QImage RenderForSave(const QImage& background, const std::vector<Item>& items);
+
+// Exports of a page picture: PNG, or a one-page PDF whose page is the
+// picture's size in points (one pixel, one point) with no margin.
+bool WritePagePng(const QImage& page, QIODevice& out);
+bool WritePagePdf(const QImage& page, QIODevice& out, const QString& title);
+// The name an export proposes: "whiteboard-page-%i" with the extension.
+QString ExportName(int page, const char* extension);
 
 // Reads a page picture from a file: null when the file is empty, not a
 // picture, or larger than 4096 pixels either way (nothing bigger is decoded).

@@ -1,10 +1,13 @@
 #include "whiteboard/NotepadViewDlg.h"
 
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 
 #include "whiteboard/NotepadDrawDlg.h"
 #include "whiteboard/NotepadPainter.h"
+#include "whiteboard/PageExport.h"
 #include "whiteboard/PageRequests.h"
 
 namespace whiteboard {
@@ -23,6 +26,9 @@ CNotepadViewDlg::CNotepadViewDlg(const ui::Skin& skin, ui::Dialogs& dialogs,
     : CSkinnedDlg(skin, dialogs, timings, parent), requests_(requests) {
     setWindowTitle(QStringLiteral("Whiteboard - View"));
     SetFrame(QStringLiteral("IDB_WHITEBOARD"));
+    menu_ = MakeExportMenu(this, exportPng_, exportPdf_, [this](PageFormat format) {
+        format == PageFormat::Pdf ? ExportPdf() : ExportPng();
+    });
 }
 
 bool CNotepadViewDlg::OpenView(const std::string& account, int page) {
@@ -89,6 +95,35 @@ QImage CNotepadViewDlg::PageShown() const {
     PaintContent(p, background_, {}, ready_);
     PaintOverlay(p, ready_ ? ViewState::Ready : ViewState::Loading, false);
     return shown;
+}
+
+bool CNotepadViewDlg::CanExport() const {
+    return ready_ && !dragging_;
+}
+
+QImage CNotepadViewDlg::ExportedPage() const {
+    QImage page(kPageWidth, kPageHeight, QImage::Format_RGB32);
+    QPainter p(&page);
+    PaintContent(p, background_, {}, true);
+    p.end();
+    return page;
+}
+
+bool CNotepadViewDlg::ExportPng() {
+    return CanExport() && ExportPage(dialogs_, this, ExportedPage(), page_, PageFormat::Png);
+}
+
+bool CNotepadViewDlg::ExportPdf() {
+    return CanExport() && ExportPage(dialogs_, this, ExportedPage(), page_, PageFormat::Pdf);
+}
+
+void CNotepadViewDlg::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+    // Not while a page is being dragged out of the window.
+    if (dragging_) return;
+    exportPng_->setEnabled(CanExport());
+    exportPdf_->setEnabled(CanExport());
+    menu_->popup(event->globalPos());
 }
 
 void CNotepadViewDlg::paintEvent(QPaintEvent* event) {

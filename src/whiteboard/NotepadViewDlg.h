@@ -12,6 +12,9 @@
 #include "ui/SkinnedDlg.h"
 #include "whiteboard/model/NotepadPage.h"
 
+class QAction;
+class QMenu;
+
 namespace net {
 class Client;
 }
@@ -48,7 +51,20 @@ class CNotepadViewDlg : public ui::CSkinnedDlg {
     const QImage& Background() const { return background_; }
     QImage PageShown() const;
 
+    // The right-click menu: "Export as PNG..." and "Export as PDF...", the
+    // page's drawing on its background without the corner and border;
+    // offered once the page is there.
+    QMenu* ContextMenu() const { return menu_; }
+    QAction* ExportPngAction() const { return exportPng_; }
+    QAction* ExportPdfAction() const { return exportPdf_; }
+    bool CanExport() const;
+    QImage ExportedPage() const;
+    // Ask where and write; false when cancelled, not possible or failed.
+    bool ExportPng();
+    bool ExportPdf();
+
   protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -70,6 +86,9 @@ class CNotepadViewDlg : public ui::CSkinnedDlg {
     bool dragging_ = false;
     bool placed_ = false;
     QImage background_;
+    QMenu* menu_ = nullptr;
+    QAction* exportPng_ = nullptr;
+    QAction* exportPdf_ = nullptr;
 };
 
 }  // namespace whiteboard

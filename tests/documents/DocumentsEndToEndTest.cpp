@@ -22,6 +22,7 @@
 #include "documents/DocumentsSmallDlgs.h"
 #include "documents/RetrieveDocumentsDlg.h"
 #include "documents/ShareDocumentsDlg.h"
+#include "server/core/Store.h"
 #include "server/core/TransferEngine.h"
 #include "sessions/Rooms.h"
 #include "sessions/SessionDlg.h"
@@ -121,7 +122,7 @@ class DocumentsEndToEnd : public ::testing::Test {
     }
     QStringList ServerFiles() {
         QStringList out;
-        QDir dir(QString::fromStdString(network.DataDir()) + "/networks/1234567/documents");
+        QDir dir(network.Network().GetStore().DataDir() + "/networks/1234567/documents");
         std::function<void(const QDir&)> walk = [&](const QDir& d) {
             for (const QFileInfo& i : d.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
                 if (i.isDir()) {
@@ -337,6 +338,7 @@ TEST_F(DocumentsEndToEnd, QuotaRefusalsAndAnUnreadableFile) {
 TEST_F(DocumentsEndToEnd, CancelledTransfersLeaveNothingBehind) {
     OpenOwn();
     const QStringList before = ServerFiles();
+    ASSERT_TRUE(before.contains("welcome.txt")) << "the walk must see the stored documents";
     const QString local = Local(*alice, "large.bin");
     ASSERT_TRUE(WriteFile(local, Pattern(4 * 1024 * 1024)));
     Upload(local);
