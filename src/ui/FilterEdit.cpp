@@ -46,6 +46,10 @@ void CFilterEdit::Attach(QTreeView* view) {
             [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
                 if (!topLeft.parent().isValid()) ApplyRows(topLeft.row(), bottomRight.row());
             });
+    if (QItemSelectionModel* selection = view->selectionModel()) {
+        connect(selection, &QItemSelectionModel::selectionChanged, this,
+                &CFilterEdit::DropHiddenSelection);
+    }
     Apply();
 }
 
@@ -66,15 +70,17 @@ void CFilterEdit::ApplyRows(int first, int last) {
 
 void CFilterEdit::DropHiddenSelection() {
     // A selected row the filter hides would still receive the window's
-    // actions though the user no longer sees it.
+    // actions (delete, move...) though the user no longer sees it: only
+    // shown rows stay selected, whether the filter or a "select all" chose.
     QItemSelectionModel* selection = view_->selectionModel();
-    if (selection == nullptr) return;
+    if (selection == nullptr || needle_.isEmpty()) return;
+    QItemSelection hidden;
     const QModelIndexList rows = selection->selectedRows();
     for (const QModelIndex& index : rows) {
-        if (view_->isRowHidden(index.row(), index.parent())) {
-            selection->clearSelection();
-            return;
-        }
+        if (view_->isRowHidden(index.row(), index.parent())) hidden.select(index, index);
+    }
+    if (!hidden.isEmpty()) {
+        selection->select(hidden, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     }
 }
 

@@ -18,6 +18,9 @@ class QModelIndex;
 
 namespace ui {
 
+// The field's height in the fixed layouts.
+inline constexpr int kFilterHeight = 24;
+
 // True when any shown column of the row holds `needle` in its display text,
 // ignoring case. An empty needle matches every row.
 bool RowContains(const QAbstractItemModel& model, int row, const QString& needle,

@@ -88,4 +88,21 @@ TEST(FilterEdit, AHiddenRowLosesTheSelection) {
     EXPECT_TRUE(list.view.selectionModel()->selectedRows().isEmpty());
 }
 
+TEST(FilterEdit, SelectAllTakesOnlyTheShownRows) {
+    FilteredList list(kRows);
+    list.view.setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list.edit.setText("o");
+    list.view.selectAll();
+    QList<int> rows;
+    for (const QModelIndex& index : list.view.selectionModel()->selectedRows()) {
+        rows << index.row();
+    }
+    std::sort(rows.begin(), rows.end());
+    EXPECT_EQ(rows, (QList<int>{1, 2}));
+    // With the filter cleared, everything can be selected again.
+    list.edit.clear();
+    list.view.selectAll();
+    EXPECT_EQ(list.view.selectionModel()->selectedRows().size(), 3);
+}
+
 }  // namespace
