@@ -88,7 +88,7 @@ TEST(FilterEdit, AHiddenRowLosesTheSelection) {
     EXPECT_TRUE(list.view.selectionModel()->selectedRows().isEmpty());
 }
 
-TEST(FilterEdit, SelectAllTakesOnlyTheShownRows) {
+TEST(FilterEdit, OnlyShownRowsCanBeSelected) {
     FilteredList list(kRows);
     list.view.setSelectionMode(QAbstractItemView::ExtendedSelection);
     list.edit.setText("o");
@@ -99,6 +99,11 @@ TEST(FilterEdit, SelectAllTakesOnlyTheShownRows) {
     }
     std::sort(rows.begin(), rows.end());
     EXPECT_EQ(rows, (QList<int>{1, 2}));
+    // A window's own code selecting a hidden row does not select it either.
+    list.view.selectionModel()->select(list.model.index(0, 0), QItemSelectionModel::Select |
+                                                                   QItemSelectionModel::Rows);
+    EXPECT_FALSE(list.view.selectionModel()->isRowSelected(0, {}));
+    EXPECT_EQ(list.view.selectionModel()->selectedRows().size(), 2);
     // With the filter cleared, everything can be selected again.
     list.edit.clear();
     list.view.selectAll();
