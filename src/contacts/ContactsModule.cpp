@@ -17,6 +17,7 @@
 #include "sessions/api/SessionDirectory.h"
 #include "shell/Settings.h"
 #include "ui/Dialogs.h"
+#include "ui/FilterEdit.h"
 #include "ui/Skin.h"
 #include "ui/TextConvert.h"
 
@@ -70,7 +71,13 @@ void ContactsModule::Register(shell::ModuleContext& ctx) {
     QWidget* pane = ctx.MainWindow().Pane(shell::MainPane::Contacts);
     list_ = new CListContacts(ctx.Skin(), pane);
     list_->setObjectName(QString::number(kIdContacts));
-    list_->setGeometry(QRect(QPoint(0, 0), pane->size()));
+    // The filter field sits under the list, level with the sessions' paging
+    // row beside it.
+    list_->setGeometry(QRect(0, 0, pane->width(), pane->height() - ui::kFilterHeight - 6));
+    filter_ = new ui::CFilterEdit(pane);
+    filter_->setFont(ui::Skin::Font(11));
+    filter_->setGeometry(0, pane->height() - ui::kFilterHeight - 1, pane->width(), ui::kFilterHeight);
+    filter_->Attach(list_);
 
     menu_ = new QMenu(list_);
     const std::pair<Command, const char*> items[] = {

@@ -16,6 +16,7 @@
 #include "contacts/MsgContact.h"
 #include "contacts/api/ContactsApi.h"
 #include "shell/Module.h"
+#include "ui/FilterEdit.h"
 
 class QAction;
 class QMenu;
@@ -69,6 +70,7 @@ class ContactsModule final : public shell::Module, public ContactsApi, public Ms
 
     // Null until registered.
     CListContacts* List() const;
+    ui::CFilterEdit* Filter() const { return filter_.data(); }
     CAddContactDlg* AddWindow() const { return add_.get(); }
     CFindContactDlg* FindWindow() const { return find_.get(); }
     // The contact menu as it was last opened for a row (null before).
@@ -136,6 +138,7 @@ class ContactsModule final : public shell::Module, public ContactsApi, public Ms
     std::string lastAccount_;
 
     QPointer<CListContacts> list_;  // owned by the main window's pane
+    QPointer<ui::CFilterEdit> filter_;  // likewise
     QPointer<QMenu> menu_;          // owned by the list
     std::map<Command, QAction*> items_;
     std::string menuUser_;

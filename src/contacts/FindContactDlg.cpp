@@ -3,6 +3,7 @@
 #include <QHeaderView>
 
 #include "ui/Dialogs.h"
+#include "ui/FilterEdit.h"
 #include "ui/ListView.h"
 
 namespace contacts {
@@ -33,6 +34,10 @@ CFindContactDlg::CFindContactDlg(const ui::Skin& skin, ui::Dialogs& dialogs,
     });
     connect(view_, &QTreeView::doubleClicked, this,
             [this](const QModelIndex& index) { RowActivated(index.row()); });
+    // Under the list, in the frame's free band.
+    filter_ = new ui::CFilterEdit(this);
+    filter_->setGeometry(kListRect.left(), kListRect.bottom() + 9, 240, ui::kFilterHeight);
+    filter_->Attach(view_);
     ShowOrder();
 }
 

@@ -11,6 +11,10 @@
 #include "contacts/api/ListAccountRecords.h"
 #include "ui/SkinnedDlg.h"
 
+namespace ui {
+class CFilterEdit;
+}
+
 namespace contacts {
 
 class CFindContactDlg : public ui::CSkinnedDlg {
@@ -34,6 +38,7 @@ class CFindContactDlg : public ui::CSkinnedDlg {
     void RowActivated(int row);
 
     QTreeView* List() const { return view_; }
+    ui::CFilterEdit* Filter() const { return filter_; }
     CListAccountRecords& Records() { return model_; }
 
   private:
@@ -41,6 +46,7 @@ class CFindContactDlg : public ui::CSkinnedDlg {
 
     CListAccountRecords model_;
     QTreeView* view_ = nullptr;
+    ui::CFilterEdit* filter_ = nullptr;
     std::function<bool(const std::string&)> pick_;
     bool placed_ = false;
 };

@@ -1,6 +1,7 @@
 #include "contacts/IMConversationDlg.h"
 
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -10,6 +11,7 @@
 #include <QTimer>
 
 #include "ui/Dialogs.h"
+#include "ui/ExportText.h"
 
 namespace contacts {
 
@@ -84,6 +86,12 @@ CIMConversationDlg::CIMConversationDlg(const std::string& username, const ui::Sk
     connect(conversation_, &QTextBrowser::anchorClicked, this,
             [this](const QUrl& url) { OpenLink(url.toString()); });
     transcript_ = new shell::CTranscript(conversation_, &FindLinks);
+    conversation_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(conversation_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu* menu = ConversationMenu(at);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(conversation_->viewport()->mapToGlobal(at));
+    });
 
     input_ = new CIMInputEdit(this);
     input_->setGeometry(kInputRect);
@@ -121,6 +129,31 @@ void CIMConversationDlg::Clear() {
 
 void CIMConversationDlg::OpenLink(const QString& linkText) {
     if (const auto target = LinkTarget(linkText)) dialogs_.OpenUrl(QUrl(*target));
+}
+
+QByteArray CIMConversationDlg::ConversationText() {
+    QString text = Conversation()->toPlainText();
+    // Line breaks inside a paragraph are lines of their own in the file.
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n'))) text += QLatin1Char('\n');
+    return text.toUtf8();
+}
+
+QMenu* CIMConversationDlg::ConversationMenu(const QPoint& at) {
+    QMenu* menu = conversation_->createStandardContextMenu(at);
+    menu->addSeparator();
+    connect(menu->addAction(QStringLiteral("Save Conversation as Text...")), &QAction::triggered,
+            this, [this] { SaveConversation(); });
+    return menu;
+}
+
+bool CIMConversationDlg::SaveConversation() {
+    return ui::ExportText(
+        dialogs_, this, QStringLiteral("Save Conversation as Text"),
+        ui::SafeFileStem(QStringLiteral("IM Conversation - ") + QString::fromUtf8(username_.c_str())) +
+            QStringLiteral(".txt"),
+        ConversationText());
 }
 
 void CIMConversationDlg::OnShownInFront() {

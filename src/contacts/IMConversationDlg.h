@@ -16,6 +16,7 @@
 #include "ui/MessageInputEdit.h"
 #include "ui/SkinnedDlg.h"
 
+class QMenu;
 class QPushButton;
 
 namespace contacts {
@@ -69,6 +70,16 @@ class CIMConversationDlg : public ui::CSkinnedDlg {
         return conversation_;
     }
     CIMInputEdit* Input() const { return input_; }
+
+    // The conversation as shown, one line per line of the window (a message
+    // is "[time] name: text" with the stamps on), in UTF-8 with "\n" ends.
+    QByteArray ConversationText();
+    // The conversation's context menu with "Save Conversation as Text..."
+    // (the caller owns it).
+    QMenu* ConversationMenu(const QPoint& at);
+    // Asks for a file and saves ConversationText() there; false when
+    // cancelled or failed (the failure is told to the user).
+    bool SaveConversation();
     QPushButton* SendButton() const { return sendButton_; }
 
   protected:

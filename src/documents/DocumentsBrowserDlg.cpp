@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "net/Client.h"
+#include "ui/FilterEdit.h"
 #include "ui/FixedButton.h"
 #include "ui/ListView.h"
 
@@ -106,7 +107,14 @@ CDocumentsBrowserDlg::CDocumentsBrowserDlg(const ui::Skin& skin, ui::Dialogs& di
     list_->Model().SetPictures(QIcon(skin_.Bitmap(QStringLiteral("IDB_FOLDER"))),
                                QIcon(skin_.Bitmap(QStringLiteral("IDB_FILE"))));
     summary_ = new QLabel(this);
-    summary_->setGeometry(kSide, listTop + listHeight + 4, kClientSize.width() - 2 * kSide, 20);
+    // The filter shares the line under the list with the summary, at its right.
+    constexpr int kFilterWidth = 180;
+    summary_->setGeometry(kSide, listTop + listHeight + 4,
+                          kClientSize.width() - 2 * kSide - kFilterWidth - 8, 20);
+    filter_ = new ui::CFilterEdit(this);
+    filter_->setGeometry(kClientSize.width() - kSide - kFilterWidth, listTop + listHeight + 3,
+                         kFilterWidth, ui::kFilterHeight - 4);
+    filter_->Attach(list_);
 
     progress_ = new QProgressBar(this);
     progress_->setRange(0, 100);
@@ -132,6 +140,9 @@ QRect CDocumentsBrowserDlg::BottomButton(int index, int width) const {
 }
 
 void CDocumentsBrowserDlg::Fill(const CDirectoryView& view) {
+    // A refresh of the folder keeps the filter; another folder starts
+    // unfiltered, or opening the one row the filter left would show nothing.
+    if (filter_ != nullptr && view.path != view_.path) filter_->clear();
     view_ = view;
     Model().SetEntries(view_.entries, view_.locked != 0);
     summary_->setText(QString::fromStdString(SummaryText(view_.entries)));

@@ -21,6 +21,7 @@ namespace net {
 class Client;
 }
 namespace ui {
+class CFilterEdit;
 class CFixedButton;
 }
 
@@ -67,6 +68,7 @@ class CDocumentsBrowserDlg : public ui::CSkinnedDlg {
     CListDocumentsModel& Model() const { return list_->Model(); }
     QLabel* PathText() const { return path_; }
     QLabel* Summary() const { return summary_; }
+    ui::CFilterEdit* Filter() const { return filter_; }
     ui::CFixedButton* BackButton() const { return back_; }
     QProgressBar* Progress() const { return progress_; }
     QLabel* Percent() const { return percent_; }
@@ -95,6 +97,7 @@ class CDocumentsBrowserDlg : public ui::CSkinnedDlg {
     CListDocuments* list_ = nullptr;
     QLabel* path_ = nullptr;
     QLabel* summary_ = nullptr;
+    ui::CFilterEdit* filter_ = nullptr;
     ui::CFixedButton* back_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QLabel* percent_ = nullptr;

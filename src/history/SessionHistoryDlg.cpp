@@ -11,6 +11,7 @@
 #include "net/Transfers.h"
 #include "ui/FixedButton.h"
 #include "ui/ListView.h"
+#include "ui/ExportText.h"
 #include "ui/TextViewerDlg.h"
 
 namespace history {
@@ -157,6 +158,7 @@ void CSessionHistoryDlg::ViewFileClicked() {
     // The server's name for the file only travels back in the request; the
     // file always lands in the one local file under the data directory.
     if (!net::CreateTransferDirectories(client_.DataDirectory(), kLocalFolder)) return;
+    downloadName_ = e->name;
     net::StartDownload(client_.FileServer(), kHistorySlot, LocalFile(), 0,
                        {sessionId_, path_, e->name});
 }
@@ -179,6 +181,9 @@ void CSessionHistoryDlg::DownloadCompleted() {
     ShowIdle();
     viewer_ = ui::CTextViewerDlg::Open(skin_, dialogs_, timings_, this,
                                        QString::fromStdString(LocalFile()));
+    QString name = ui::SafeFileStem(QString::fromUtf8(downloadName_.c_str()));
+    if (!name.endsWith(QLatin1String(".txt"), Qt::CaseInsensitive)) name += QLatin1String(".txt");
+    viewer_->EnableSaveAs(name);
 }
 
 void CSessionHistoryDlg::DownloadRefused() {

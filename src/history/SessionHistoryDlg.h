@@ -80,6 +80,8 @@ class CSessionHistoryDlg : public ui::CSkinnedDlg {
     documents::CListDocumentsModel model_;
     std::string sessionId_;
     std::string path_ = kTop;
+    // The server's name of the log being downloaded: offered when it is saved.
+    std::string downloadName_;
     bool downloading_ = false;
     bool placed_ = false;
     QTreeView* list_ = nullptr;

@@ -11,6 +11,7 @@
 #include "net/Transfers.h"
 #include "shell/MainWindowServices.h"
 #include "ui/Dialogs.h"
+#include "ui/FilterEdit.h"
 #include "ui/FixedButton.h"
 #include "ui/SessionHeaderCtrl.h"
 
@@ -122,6 +123,15 @@ void CMailboxDlg::BuildControls() {
         x += 40;
         buttons_.push_back(button);
     }
+    // The filter takes the free end of the button band.
+    constexpr int kFilterWidth = 220;
+    filter_ = new ui::CFilterEdit(this);
+    filter_->setGeometry(kClientSize.width() - kSide - kFilterWidth,
+                         kClientSize.height() - kFooter + (kFooter - ui::kFilterHeight) / 2,
+                         kFilterWidth, ui::kFilterHeight);
+    filter_->Attach(list_);
+    // Rows the filter hides leave the selection: the buttons follow it.
+    connect(filter_, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
     connect(Button("NEWMESSAGE"), &QAbstractButton::clicked, this, [this] {
         if (hooks_.compose) hooks_.compose();
     });

@@ -26,6 +26,7 @@ namespace shell {
 class MainWindowServices;
 }
 namespace ui {
+class CFilterEdit;
 class CFixedButton;
 }
 
@@ -108,6 +109,7 @@ class CMailboxDlg : public ui::CSkinnedDlg {
     const MailboxState& State() const { return state_; }
     CTreeFolders* Tree() const { return tree_; }
     CListMessage* List() const { return list_; }
+    ui::CFilterEdit* Filter() const { return filter_; }
     ui::CFixedButton* Button(const char* caption) const;
     CMailboxFolderCreateDlg& FolderCreateWindow() const { return *create_; }
     CMailboxSelectFolderDlg& SelectFolderWindow() const { return *select_; }
@@ -138,6 +140,7 @@ class CMailboxDlg : public ui::CSkinnedDlg {
     MailboxHooks hooks_;
     CTreeFolders* tree_ = nullptr;
     CListMessage* list_ = nullptr;
+    ui::CFilterEdit* filter_ = nullptr;
     std::vector<ui::CFixedButton*> buttons_;
     CMailboxFolderCreateDlg* create_ = nullptr;
     CMailboxSelectFolderDlg* select_ = nullptr;

@@ -27,6 +27,7 @@ class MainWindowServices;
 }
 
 namespace ui {
+class CFilterEdit;
 class CFixedButton;
 class Skin;
 }  // namespace ui
@@ -81,6 +82,7 @@ class CSessionPage : public QWidget {
 
     CListSessionsZorvic& List() { return *list_; }
     QLabel* PageLabel() const { return pageText_; }
+    ui::CFilterEdit* Filter() const { return filter_; }
     ui::CFixedButton* PreviousButton() const { return previous_; }
     ui::CFixedButton* NextButton() const { return next_; }
     ui::CFixedButton* RefreshButton() const { return refresh_; }
@@ -96,6 +98,7 @@ class CSessionPage : public QWidget {
     shell::MainWindowServices& main_;
     CListSessionsZorvic* list_ = nullptr;
     QLabel* pageText_ = nullptr;
+    ui::CFilterEdit* filter_ = nullptr;
     ui::CFixedButton* previous_ = nullptr;
     ui::CFixedButton* next_ = nullptr;
     ui::CFixedButton* refresh_ = nullptr;

@@ -1,10 +1,12 @@
 #include "ui/TextViewerDlg.h"
 
 #include <QFile>
+#include <QMenu>
 #include <QPointer>
 #include <QPlainTextEdit>
 
 #include "ui/Dialogs.h"
+#include "ui/ExportText.h"
 #include "ui/TextConvert.h"
 
 namespace ui {
@@ -130,6 +132,12 @@ void CTextViewerDlg::Load(const QString& path) {
             MsgIcon::Error, MsgButtons::Ok);
         return;
     }
+    // Kept as read: a later download to the same path does not change what
+    // this viewer saves.
+    bytes_.clear();
+    for (const std::string& piece : pieces) {
+        bytes_.append(piece.data(), static_cast<qsizetype>(piece.size()));
+    }
     // Plain text: a file's content is never interpreted as markup.
     text_->setPlainText(GroupLines(TextFromPieces(pieces), kLinesPerParagraph));
     text_->moveCursor(QTextCursor::End);
@@ -137,6 +145,32 @@ void CTextViewerDlg::Load(const QString& path) {
 
 QString CTextViewerDlg::Text() const {
     return text_->toPlainText();
+}
+
+void CTextViewerDlg::EnableSaveAs(const QString& suggestedName) {
+    saveName_ = suggestedName;
+    text_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(text_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu* menu = ContextMenu(at);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(text_->viewport()->mapToGlobal(at));
+    });
+}
+
+QMenu* CTextViewerDlg::ContextMenu(const QPoint& at) {
+    QMenu* menu = text_->createStandardContextMenu(at);
+    if (!saveName_.isEmpty()) {
+        menu->addSeparator();
+        connect(menu->addAction(QStringLiteral("Save as Text...")), &QAction::triggered, this,
+                [this] { SaveAs(); });
+    }
+    return menu;
+}
+
+bool CTextViewerDlg::SaveAs() {
+    // The bytes as downloaded: the file keeps its own line ends, and a byte
+    // the box could not show is not lost.
+    return ExportText(dialogs_, this, QStringLiteral("Save as Text"), saveName_, bytes_);
 }
 
 void CTextViewerDlg::done(int result) {

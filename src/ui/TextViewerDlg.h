@@ -4,6 +4,7 @@
 // windows, each use makes a new viewer, owned by the caller's window; it is
 // destroyed when it is closed.
 
+#include <QByteArray>
 #include <QPlainTextEdit>
 #include <QString>
 #include <string>
@@ -46,6 +47,17 @@ class CTextViewerDlg : public CSkinnedDlg {
     QString Text() const;
     QPlainTextEdit* TextBox() const { return text_; }
     const QString& Path() const { return path_; }
+    // The file's bytes as they were read, whatever the box could show.
+    const QByteArray& Bytes() const { return bytes_; }
+
+    // Gives the text's context menu "Save as Text...", which saves the file
+    // as it was read (under `suggestedName`, offered in the file chooser).
+    void EnableSaveAs(const QString& suggestedName);
+    // The text's context menu (the caller owns it).
+    QMenu* ContextMenu(const QPoint& at);
+    // Asks for a file and saves the bytes there; false when cancelled or
+    // failed (the failure is told to the user).
+    bool SaveAs();
 
   protected:
     void done(int result) override;
@@ -56,6 +68,8 @@ class CTextViewerDlg : public CSkinnedDlg {
 
     QPlainTextEdit* text_ = nullptr;
     QString path_;
+    QByteArray bytes_;
+    QString saveName_;
 };
 
 }  // namespace ui

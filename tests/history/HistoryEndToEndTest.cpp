@@ -8,6 +8,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -165,6 +166,18 @@ TEST_F(HistoryEndToEnd, AliceReadsWhatBobSaidInTheLobbyToday) {
     EXPECT_EQ(Read(QString::fromStdString(w.LocalFile())),
               Read(ServerFile("logs/" + year + "/" + name)));
     EXPECT_EQ(w.LocalFile(), alice->DataFile("files/remote/sessionhistory/sessionhistory"));
+
+    // The viewer's menu saves the log as downloaded, under the log's name.
+    const QString saved = QString::fromStdString(alice->home.file("saved log.txt"));
+    alice->dialogs.fileNames.push_back(saved);
+    std::unique_ptr<QMenu> menu(w.Viewer()->ContextMenu({}));
+    QAction* save = nullptr;
+    for (QAction* a : menu->actions())
+        if (a->text() == "Save as Text...") save = a;
+    ASSERT_NE(save, nullptr);
+    save->trigger();
+    EXPECT_EQ(alice->dialogs.files.back().path, QString::fromStdString(name));
+    EXPECT_EQ(Read(saved), Read(ServerFile("logs/" + year + "/" + name)));
 }
 
 TEST_F(HistoryEndToEnd, CancelLeavesNoViewerAndFreesTheSlotOnBothSides) {
