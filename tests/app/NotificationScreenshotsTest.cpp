@@ -58,6 +58,7 @@ TEST(ScreenshotsChild, DISABLED_Notification) {
     // alice's program stays out of the picture; bob's speaks through the tray.
     auto alice = LogIn(network, "alice", nullptr);
     alice->state->MainWindow().hide();
+    alice->state->MainWindow().Tray().Remove();
     auto bob = LogIn(network, "bob", [](app::AppState::Options& o) { o.notifier = nullptr; });
     ASSERT_TRUE(SpinUntil([&] {
         QSystemTrayIcon* icon = bob->state->MainWindow().Tray().Icon();
