@@ -4,6 +4,7 @@
 #include "admin/api/NetworkInformationView.h"
 #include "app/Modules.h"
 #include "shell/MainDlg.h"
+#include "shell/TrayNotifier.h"
 #include "signin/AuthenticatingDlg.h"
 #include "signin/ConnectDlg.h"
 #include "signin/CreateAccountDlg.h"
@@ -66,12 +67,18 @@ void AppState::RegisterModules() {
     context_ = std::make_unique<shell::ModuleContext>(shell::ModuleContext::Parts{
         *client_, dialogs_, skin_, options_.timings, *settings_, *main_, services_,
         [main](std::function<void()> refresh) { main->AddPeriodicRefresh(std::move(refresh)); },
-        main_.get()});
+        main_.get(), Notifications()});
     modules_ = options_.makeModules ? options_.makeModules() : MakeModules();
     for (const auto& module : modules_) module->RegisterPictures(skin_);
     for (const auto& module : modules_) module->Register(*context_);
     signin_->SetOtherAccountResponses(
         [this](net::Connection& c, const net::bufHeader& h) { HandleAccountResponse(c, h); });
+}
+
+shell::Notifier* AppState::Notifications() {
+    if (options_.notifier != nullptr) return options_.notifier;
+    if (!trayNotifier_) trayNotifier_ = std::make_unique<shell::CTrayNotifier>(main_->Tray());
+    return trayNotifier_.get();
 }
 
 void AppState::HandleAccountResponse(net::Connection& connection, const net::bufHeader& header) {
@@ -86,6 +93,7 @@ AppState::~AppState() {
     serverResponse_.reset();
     modules_.clear();
     context_.reset();
+    trayNotifier_.reset();
     main_.reset();
     signin_.reset();
     client_.reset();

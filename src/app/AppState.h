@@ -31,6 +31,7 @@ class CServerResponseDlg;
 
 namespace shell {
 class CzorvicDlg;
+class Notifier;
 }
 
 namespace signin {
@@ -56,6 +57,8 @@ class AppState : public QObject, public net::ClientListener {
         net::Environment environment;
         // The modules to build; empty: the program's list (MakeModules).
         std::function<ModuleList()> makeModules;
+        // Where desktop notifications go; null: the tray icon's messages.
+        shell::Notifier* notifier = nullptr;
     };
 
     // Settles the data directory and identity, creates every window hidden,
@@ -120,6 +123,8 @@ class AppState : public QObject, public net::ClientListener {
   private:
     QWidget* OwnerFor(net::MessagePhase phase) const;
     void RegisterModules();
+    // The notifier handed to the modules.
+    shell::Notifier* Notifications();
     // Account responses other than account creation's, for the module that
     // takes them (if it is in the program).
     void HandleAccountResponse(net::Connection& connection, const net::bufHeader& header);
@@ -135,6 +140,7 @@ class AppState : public QObject, public net::ClientListener {
 
     std::unique_ptr<signin::CSignIn> signin_;
     std::unique_ptr<shell::CzorvicDlg> main_;
+    std::unique_ptr<shell::Notifier> trayNotifier_;
     std::unique_ptr<ui::CServerResponseDlg> serverResponse_;
     std::unique_ptr<shell::ModuleContext> context_;
     ModuleList modules_;

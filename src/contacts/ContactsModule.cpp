@@ -15,6 +15,7 @@
 #include "net/Transfers.h"
 #include "shell/ModuleContext.h"
 #include "sessions/api/SessionDirectory.h"
+#include "shell/Notifier.h"
 #include "shell/Settings.h"
 #include "ui/Dialogs.h"
 #include "ui/FilterEdit.h"
@@ -30,6 +31,11 @@ constexpr int kIdContacts = 1073;
 
 constexpr char kAccountListFolder[] = "files/remote/listaccount";
 constexpr char kAccountListFile[] = "files/remote/listaccount/listaccount";
+
+// The window the user is looking at: the active one, not minimised.
+bool InFront(const QWidget* w) {
+    return w != nullptr && QApplication::activeWindow() == w && !w->isMinimized();
+}
 
 bool SameAccount(const std::string& a, const std::string& b) {
     return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
@@ -148,10 +154,12 @@ void ContactsModule::Register(shell::ModuleContext& ctx) {
         if (mainWindow_) QApplication::alert(mainWindow_, 0);
         mainWindow.StartTrayBlink();
     };
-    parts.inForeground = [](const QWidget* w) { return QApplication::activeWindow() == w; };
+    parts.inForeground = InFront;
     parts.randomOffset = [] { return QRandomGenerator::global()->bounded(-40, 40); };
     parts.now = [] { return QTime::currentTime(); };
     parts.hideOnDrop = [&ctx](QWidget* w) { ctx.HideOnDrop(w); };
+    parts.notifier = ctx.Notifier();
+    notifier_ = ctx.Notifier();
     conversations_ = std::make_unique<Conversations>(std::move(parts));
     SetContactAction(ContactAction::SendIm,
                      [this](const std::string& username) { conversations_->Open(username, true); });
@@ -175,7 +183,30 @@ void ContactsModule::Register(shell::ModuleContext& ctx) {
 void ContactsModule::ShowInvitation(const std::string& inviter, const std::string& sessionName,
                                     const std::string& sessionId, bool hasPassword,
                                     const std::string& password) {
-    if (invite_) invite_->Fill(inviter, sessionName, sessionId, hasPassword, password);
+    if (!invite_) return;
+    // Whether the user was looking at the prompt before it changed.
+    const bool inFront = InFront(invite_.get());
+    invite_->Fill(inviter, sessionName, sessionId, hasPassword, password);
+    if (notifier_ == nullptr || inFront || settings_ == nullptr || !settings_->AlertOnMessages())
+        return;
+    std::weak_ptr<bool> alive = alive_;
+    notifier_->Notify(
+        shell::NotificationKind::Invitation, QStringLiteral("Session invitation"),
+        shell::NotificationText(QStringLiteral("%1 has invited you to join %2")
+                                    .arg(QString::fromUtf8(inviter.c_str()),
+                                         QString::fromUtf8(sessionName.c_str())),
+                                shell::kNotificationBodyChars, true),
+        [this, alive] {
+            if (alive.expired() || !invite_) return;
+            CInvitePromptDlg* prompt = invite_.get();
+            if (!prompt->isVisible()) {
+                if (!prompt->ShowPending()) prompt->ShowInFront(ui::ShowPlacement::Centred());
+                return;
+            }
+            if (prompt->isMinimized()) prompt->showNormal();
+            prompt->raise();
+            prompt->activateWindow();
+        });
 }
 
 void ContactsModule::OpenConversation(const std::string& username) {

@@ -33,6 +33,7 @@ class Skin;
 
 namespace shell {
 class MainWindowServices;
+class Notifier;
 class Settings;
 }  // namespace shell
 
@@ -132,7 +133,10 @@ class ContactsModule final : public shell::Module, public ContactsApi, public Ms
     net::Client* client_ = nullptr;
     ui::Dialogs* dialogs_ = nullptr;
     shell::Settings* settings_ = nullptr;
+    shell::Notifier* notifier_ = nullptr;
     QWidget* mainWindow_ = nullptr;
+    // A notification's action may outlive the module.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
     ContactBook book_;
     std::string lastAccount_;

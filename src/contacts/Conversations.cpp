@@ -3,6 +3,7 @@
 #include "contacts/api/ContactsApi.h"
 #include "net/MessageBuffer.h"
 #include "net/Router.h"
+#include "shell/Notifier.h"
 #include "shell/Settings.h"
 #include "ui/Dialogs.h"
 #include "ui/TextConvert.h"
@@ -56,6 +57,26 @@ void Conversations::Alert(const CIMConversationDlg& window) {
     if (parts_.alert) parts_.alert();
 }
 
+void Conversations::Notify(const CIMConversationDlg& window, const std::string& sender,
+                           const QString& text) {
+    if (parts_.notifier == nullptr || !parts_.settings().alertMessages) return;
+    if (parts_.inForeground && parts_.inForeground(&window)) return;
+    std::weak_ptr<bool> alive = alive_;
+    parts_.notifier->Notify(
+        shell::NotificationKind::InstantMessage,
+        QStringLiteral("Message from %1").arg(QString::fromUtf8(sender.c_str())),
+        shell::NotificationText(text, shell::kNotificationBodyChars, false),
+        [this, alive, sender] {
+            if (alive.expired()) return;
+            CIMConversationDlg* w = Open(sender, true);
+            if (w->isMinimized()) {
+                w->showNormal();
+                w->raise();
+                w->activateWindow();
+            }
+        });
+}
+
 void Conversations::Incoming(net::MessageReader& fields, net::LogLine& log) {
     const char* fault = nullptr;
     const auto message = DecodeIncomingMessage(fields, &fault);
@@ -68,11 +89,12 @@ void Conversations::Incoming(net::MessageReader& fields, net::LogLine& log) {
         if (IsMessageMuted(contact, parts_.contacts->IsMuted(message->sender))) return;
     }
     CIMConversationDlg* window = Open(message->sender, false);
-    window->AppendMessage(QString::fromUtf8(message->sender.c_str()),
-                          QString::fromUtf8(message->text.data(),
-                                            static_cast<qsizetype>(message->text.size())),
-                          message->format, DisplayNow());
+    const QString text =
+        QString::fromUtf8(message->text.data(), static_cast<qsizetype>(message->text.size()));
+    window->AppendMessage(QString::fromUtf8(message->sender.c_str()), text, message->format,
+                          DisplayNow());
     Alert(*window);
+    Notify(*window, message->sender, text);
 }
 
 void Conversations::RecipientOffline(net::MessageReader& fields, net::LogLine& log) {

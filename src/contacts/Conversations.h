@@ -20,6 +20,7 @@ class MessageReader;
 }  // namespace net
 
 namespace shell {
+class Notifier;
 struct SettingsValues;
 }
 
@@ -49,6 +50,8 @@ class Conversations {
         std::function<QTime()> now = {};
         // Registers a window to hide when the connection drops.
         std::function<void(QWidget*)> hideOnDrop = {};
+        // Desktop notifications; may be null.
+        shell::Notifier* notifier = nullptr;
     };
 
     explicit Conversations(Parts parts);
@@ -73,10 +76,14 @@ class Conversations {
   private:
     CIMConversationDlg::Display DisplayNow() const;
     void Alert(const CIMConversationDlg& window);
+    // Tells the desktop, when the window is behind and the alerts are on.
+    void Notify(const CIMConversationDlg& window, const std::string& sender, const QString& text);
 
     Parts parts_;
     std::map<std::string, std::unique_ptr<CIMConversationDlg>> windows_;
     std::string lastAccount_;
+    // A notification's action may outlive the conversations.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace contacts

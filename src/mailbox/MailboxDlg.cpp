@@ -453,6 +453,7 @@ void CMailboxDlg::Handle(const MailboxEvent& event) {
 }
 
 void CMailboxDlg::NewMail() {
+    if (hooks_.newMail) hooks_.newMail();
     if (isVisible()) {
         state_.SetQuiet(true);
         RequestFolderList();

@@ -54,6 +54,8 @@ struct MailboxHooks {
     std::function<void(bool withReport, int32_t value)> sent;
     std::function<void(const std::string& name)> attachmentName;
     std::function<void()> messageGone;
+    // New mail arrived (before the alert comes up): the desktop may be told.
+    std::function<void()> newMail;
 };
 
 class CMailboxDlg : public ui::CSkinnedDlg {

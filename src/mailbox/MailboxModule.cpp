@@ -1,5 +1,7 @@
 #include "mailbox/MailboxModule.h"
 
+#include <QApplication>
+
 #include "contacts/api/ContactsApi.h"
 #include "mailbox/AttachmentProgressDlgs.h"
 #include "mailbox/MailboxDlg.h"
@@ -9,7 +11,10 @@
 #include "net/Client.h"
 #include "net/Connection.h"
 #include "sessions/api/SessionDirectory.h"
+#include "mailbox/MailboxSmallDlgs.h"
 #include "shell/ModuleContext.h"
+#include "shell/Notifier.h"
+#include "shell/Settings.h"
 
 namespace mailbox {
 
@@ -80,6 +85,23 @@ void MailboxModule::Register(shell::ModuleContext& ctx) {
         reader->AttachmentNameArrived(name);
     };
     hooks.messageGone = [reader] { reader->MessageGone(); };
+    if (shell::Notifier* notifier = ctx.Notifier()) {
+        shell::Settings& settings = ctx.Settings();
+        std::weak_ptr<bool> alive = alive_;
+        hooks.newMail = [window, notifier, &settings, alive] {
+            // Not while the user is looking at the mailbox.
+            if (!settings.AlertOnMessages()) return;
+            if (QApplication::activeWindow() == window && !window->isMinimized()) return;
+            notifier->Notify(shell::NotificationKind::NewMail, QStringLiteral("New mail"),
+                             QStringLiteral("You have new mail."), [window, alive] {
+                                 if (alive.expired()) return;
+                                 // As "Go to Mailbox" does.
+                                 window->AlertWindow().hide();
+                                 if (window->isMinimized()) window->showNormal();
+                                 window->OpenMailbox();
+                             });
+        };
+    }
     window->SetHooks(std::move(hooks));
     composer->SetRefreshMailbox([window] {
         if (window->isVisible()) window->RefreshQuietly();

@@ -30,6 +30,8 @@ class MailboxModule final : public shell::Module {
     std::unique_ptr<CMailboxDlg> window_;
     std::unique_ptr<CMailboxWriteMsgDlg> composer_;
     std::unique_ptr<CMailboxMessageDlg> reader_;
+    // A notification's action may outlive the module.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 std::unique_ptr<shell::Module> MakeModule();

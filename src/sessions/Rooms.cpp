@@ -7,6 +7,7 @@
 #include "contacts/api/ContactsApi.h"
 #include "net/MessageBuffer.h"
 #include "net/Router.h"
+#include "shell/Notifier.h"
 #include "shell/Settings.h"
 #include "ui/Dialogs.h"
 #include "ui/TextConvert.h"
@@ -196,6 +197,37 @@ void Rooms::ChatLine(net::MessageReader& r, net::LogLine& log) {
     room->Transcript().Append(FromUtf8(line->text) + QStringLiteral("\r\n"),
                               shell::CharFormatFor(line->style, s.size));
     Alert(room, s.alertMessages);
+    NotifyMention(room, line->sender, line->text);
+}
+
+void Rooms::NotifyMention(CSessionDlg* room, const std::string& sender, const std::string& text) {
+    if (parts_.notifier == nullptr || !parts_.settings().alertMessages) return;
+    if (parts_.inForeground && parts_.inForeground(room)) return;
+    const QString me = FromUtf8(parts_.me ? parts_.me() : std::string());
+    const QString from = FromUtf8(sender);
+    // The user's own lines come back from the server too.
+    if (from.compare(me, Qt::CaseInsensitive) == 0) return;
+    const QString said = FromUtf8(text);
+    if (!shell::MentionsName(said, me)) return;
+    std::weak_ptr<bool> alive = alive_;
+    parts_.notifier->Notify(
+        shell::NotificationKind::RoomMention,
+        shell::NotificationText(QStringLiteral("%1 in %2").arg(from, FromUtf8(room->SessionName())),
+                                shell::kNotificationBodyChars, true),
+        shell::NotificationText(said, shell::kNotificationBodyChars, true),
+        [this, alive, id = room->SessionId()] {
+            if (alive.expired()) return;
+            // The room may have closed since.
+            CSessionDlg* r = Find(id);
+            if (r == nullptr) return;
+            if (!r->isVisible()) {
+                BringUp(r);
+                return;
+            }
+            if (r->isMinimized()) r->showNormal();
+            r->raise();
+            r->activateWindow();
+        });
 }
 
 void Rooms::Closed(net::MessageReader& r, net::LogLine& log) {

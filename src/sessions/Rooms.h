@@ -27,6 +27,7 @@ class MessageReader;
 }  // namespace net
 
 namespace shell {
+class Notifier;
 struct SettingsValues;
 }
 
@@ -59,6 +60,8 @@ class Rooms : public SessionRooms {
         // An offset in -40..39.
         std::function<int()> randomOffset = {};
         std::function<QTime()> now = {};
+        // Desktop notifications; may be null.
+        shell::Notifier* notifier = nullptr;
     };
 
     explicit Rooms(Parts parts);
@@ -109,6 +112,8 @@ class Rooms : public SessionRooms {
     // The stamp, when on, before a line that starts with an account name.
     void Stamp(CSessionDlg* room);
     void Alert(CSessionDlg* room, bool enabled);
+    // A line that names the user, in a room that is behind: tell the desktop.
+    void NotifyMention(CSessionDlg* room, const std::string& sender, const std::string& text);
     void Retire(CSessionDlg* room);
 
     Parts parts_;

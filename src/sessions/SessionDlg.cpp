@@ -212,7 +212,7 @@ void CListParticipants::contextMenuEvent(QContextMenuEvent* event) {
 
 CSessionDlg::CSessionDlg(const std::string& id, const std::string& name, const ui::Skin& skin,
                          ui::Dialogs& dialogs, const net::Timings& timings, QWidget* parent)
-    : CSkinnedDlg(skin, dialogs, timings, parent), id_(id) {
+    : CSkinnedDlg(skin, dialogs, timings, parent), id_(id), name_(name) {
     SetFrame(QStringLiteral("IDB_SESSION"));
     // The name is the server's text: the title shows it as it is.
     setWindowTitle(QStringLiteral("Session - [%1]")

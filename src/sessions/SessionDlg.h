@@ -108,6 +108,7 @@ class CSessionDlg : public ui::CSkinnedDlg {
                 ui::Dialogs& dialogs, const net::Timings& timings, QWidget* parent = nullptr);
 
     const std::string& SessionId() const { return id_; }
+    const std::string& SessionName() const { return name_; }
     bool Joined() const { return joined_; }
     void SetJoined(bool joined) { joined_ = joined; }
     void SetActions(Actions actions) { actions_ = std::move(actions); }
@@ -137,6 +138,7 @@ class CSessionDlg : public ui::CSkinnedDlg {
 
   private:
     std::string id_;
+    std::string name_;
     bool joined_ = true;
     std::vector<Participant> participants_;
     Actions actions_;

@@ -150,9 +150,13 @@ void SessionsModule::RegisterRooms(shell::ModuleContext& ctx) {
         QApplication::alert(room, 0);
         mainWindow.StartTrayBlink();
     };
-    parts.inForeground = [](const QWidget* w) { return QApplication::activeWindow() == w; };
+    // The room the user is looking at: the active one, not minimised.
+    parts.inForeground = [](const QWidget* w) {
+        return w != nullptr && QApplication::activeWindow() == w && !w->isMinimized();
+    };
     parts.randomOffset = [] { return QRandomGenerator::global()->bounded(-40, 40); };
     parts.now = [] { return QTime::currentTime(); };
+    parts.notifier = ctx.Notifier();
     rooms_ = std::make_unique<Rooms>(std::move(parts));
     ctx.HideOnDrop(rooms_->InviteWindow());
     ctx.HideOnDrop(rooms_->RemoveWindow());

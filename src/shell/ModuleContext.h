@@ -29,6 +29,7 @@ class Skin;
 
 namespace shell {
 
+class Notifier;
 class Settings;
 
 class ModuleContext {
@@ -45,6 +46,8 @@ class ModuleContext {
         std::function<void(std::function<void()>)> addPeriodicRefresh;
         // The parent of the modules' top-level windows (the main window).
         QWidget* windowParent = nullptr;
+        // Desktop notifications; null in a program without them.
+        shell::Notifier* notifier = nullptr;
     };
 
     explicit ModuleContext(Parts parts) : parts_(std::move(parts)) {}
@@ -57,6 +60,8 @@ class ModuleContext {
     shell::Settings& Settings() const { return parts_.settings; }
     MainWindowServices& MainWindow() const { return parts_.mainWindow; }
     QWidget* WindowParent() const { return parts_.windowParent; }
+    // May be null.
+    shell::Notifier* Notifier() const { return parts_.notifier; }
 
     // --- Registration ---
 

@@ -14,6 +14,7 @@
 #include "signin/LoginDlg.h"
 #include "support/TempDir.h"
 #include "support/qt/LocalNetworkFixture.h"
+#include "support/qt/RecordingNotifier.h"
 #include "support/qt/ScriptedDialogs.h"
 
 namespace apptest {
@@ -33,6 +34,8 @@ struct AppHarness {
     explicit AppHarness(const net::Endpoints& endpoints = {},
                         void (*adjust)(app::AppState::Options&) = nullptr) {
         auto options = OptionsFor(home, endpoints);
+        // Nothing pops up on the test machine's desktop.
+        options.notifier = &notifier;
         if (adjust) adjust(options);
         state = std::make_unique<app::AppState>(dialogs, options);
     }
@@ -51,6 +54,7 @@ struct AppHarness {
 
     testsupport::TempDir home;
     testsupport::ScriptedDialogs dialogs;
+    testsupport::RecordingNotifier notifier;
     std::unique_ptr<app::AppState> state;
 };
 
