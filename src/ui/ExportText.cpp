@@ -1,33 +1,16 @@
 #include "ui/ExportText.h"
 
-#include <QSaveFile>
+#include <QIODevice>
 
-#include "ui/Dialogs.h"
+#include "ui/FileExport.h"
 
 namespace ui {
 
-bool WriteExportFile(Dialogs& dialogs, QWidget* parent, const QString& path,
-                     const QByteArray& bytes) {
-    QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok) ok = file.write(bytes) == bytes.size();
-    if (ok) ok = file.commit();
-    if (!ok) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        dialogs.Message(parent, QStringLiteral("Export"),
-                        QStringLiteral("Unable to save '%1': %2").arg(path, reason),
-                        MsgIcon::Error, MsgButtons::Ok);
-    }
-    return ok;
-}
-
 bool ExportText(Dialogs& dialogs, QWidget* parent, const QString& caption,
                 const QString& suggestedName, const QByteArray& bytes) {
-    const QString path = dialogs.SaveFileName(parent, caption, suggestedName,
-                                              QStringLiteral("Text files (*.txt);;All files (*)"));
-    if (path.isEmpty()) return false;
-    return WriteExportFile(dialogs, parent, path, bytes);
+    return ExportToChosenFile(dialogs, parent, caption, suggestedName,
+                              QStringLiteral("Text files (*.txt);;All files (*)"),
+                              [&bytes](QIODevice& out) { return out.write(bytes) == bytes.size(); });
 }
 
 QString SafeFileStem(const QString& text) {

@@ -1,9 +1,7 @@
 #pragma once
 
-// Saving what a window shows to a file the user names: the name is asked
-// through the Dialogs service and the file is written whole or not at all
-// (a temporary file renamed over the target), so a failed export never
-// leaves half a file behind. A failure is told to the user.
+// Saving text a window shows to a file the user names, through the one
+// export writer (ui/FileExport.h): whole or not at all, failures told.
 
 #include <QByteArray>
 #include <QString>
@@ -13,11 +11,6 @@ class QWidget;
 namespace ui {
 
 class Dialogs;
-
-// Writes `bytes` to `path` atomically. On failure shows "Unable to save
-// '<path>': <reason>" under the title "Export" and returns false.
-bool WriteExportFile(Dialogs& dialogs, QWidget* parent, const QString& path,
-                     const QByteArray& bytes);
 
 // Asks for the file (`suggestedName` preset, text files offered first) and
 // writes `bytes` there. False when the user cancelled or the write failed.

@@ -48,8 +48,8 @@ TEST(ExportText, WritesTheBytesOrSaysWhyNot) {
     EXPECT_FALSE(ui::ExportText(dialogs, nullptr, "Save", "a.txt", bytes));
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.Last().title, "Export");
-    EXPECT_TRUE(dialogs.Last().text.startsWith(QStringLiteral("Unable to save '%1': ").arg(bad)));
-    EXPECT_GT(dialogs.Last().text.size(), QStringLiteral("Unable to save '%1': ").arg(bad).size());
+    EXPECT_TRUE(dialogs.Last().text.startsWith(QStringLiteral("Could not write \"out.txt\": ")));
+    EXPECT_GT(dialogs.Last().text.size(), QStringLiteral("Could not write \"out.txt\": ").size());
     EXPECT_FALSE(testsupport::FileExists(dir.file("missing")));
 }
 
