@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -62,6 +63,11 @@ TEST(LoadgenStats, QuantilesByNearestRankAndFailuresCounted) {
     EXPECT_EQ(sum.failures, 1u);
     EXPECT_EQ(sum.p50, 1);
     EXPECT_EQ(s.TotalFailures(), 1u);
+    // A failure's reason is listed, counted, under the table.
+    s.Fail("op", "no answer");
+    s.Fail("op", "no answer");
+    EXPECT_NE(s.Table().find("  op failed 2 times: no answer\n"), std::string::npos) << s.Table();
+    EXPECT_EQ(s.TotalFailures(), 3u);
 }
 
 TEST(LoadgenMailBook, PairsNoticesInOrderAndNeverHidesALostOne) {
@@ -111,39 +117,47 @@ TEST(LoadgenAgainstLocalNetwork, EveryOperationOfTheMixSucceeds) {
     std::atomic<bool> done{false};
     bool voted = false, votedAgain = true;
     std::thread pollThread;
+    bool votedLate = false;
     std::thread work([&] {
         bool ok = CreateAccount(o, 0) && CreateAccount(o, 1) && polls.Start();
+        std::unique_ptr<User> a, b;
         if (ok) {
             pollThread = std::thread([&] { polls.Run(); });
             while (polls.Current().id == 0 && !stop) std::this_thread::sleep_for(10ms);
-            User a(o, 0, stats, stop, mail, &polls), b(o, 1, stats, stop, mail, &polls);
-            ok = a.LogInBoth() && b.LogInBoth();
-            if (ok) {
-                a.Mail();
-                b.Mail();
-                voted = a.Ballot();
-                votedAgain = a.Ballot();  // the same poll: nothing to take
-                b.Ballot();
-                a.Whiteboard();
-                a.Whiteboard();
-                a.Document();
-                b.NetworkInfo();
-                b.Presence();
-                // Notices are heard on reader threads; give them a moment.
-                for (int i = 0; i < 200; ++i) {
-                    const auto sums = stats.Summaries();
-                    const auto it = sums.find("mail notified");
-                    if (it != sums.end() && it->second.count >= 2) break;
-                    std::this_thread::sleep_for(10ms);
-                }
-                b.Mail();  // now with a notice to clear from the inbox
-                a.Leave();
-                b.Leave();
+            a = std::make_unique<User>(o, 0, stats, stop, mail, &polls);
+            b = std::make_unique<User>(o, 1, stats, stop, mail, &polls);
+            ok = a->LogInBoth() && b->LogInBoth();
+        }
+        if (ok) {
+            a->Mail();
+            b->Mail();
+            voted = a->Ballot();
+            votedAgain = a->Ballot();  // the same poll: nothing to take
+            a->Whiteboard();
+            a->Whiteboard();
+            a->Document();
+            b->NetworkInfo();
+            b->Presence();
+            // Notices are heard on reader threads; give them a moment.
+            for (int i = 0; i < 200; ++i) {
+                const auto sums = stats.Summaries();
+                const auto it = sums.find("mail notified");
+                if (it != sums.end() && it->second.count >= 2) break;
+                std::this_thread::sleep_for(10ms);
             }
+            b->Mail();  // now with a notice to clear from the inbox
+            a->Leave();
         }
         if (!ok) stats.Fail("setup");
         stop = true;
         if (pollThread.joinable()) pollThread.join();
+        // Users finishing their last operation after the stop still find
+        // the poll: it goes only once they are all done.
+        if (ok) {
+            votedLate = b->Ballot();
+            b->Leave();
+        }
+        polls.Finish();
         done = true;
     });
     // The server runs on this thread's event loop.
@@ -163,6 +177,7 @@ TEST(LoadgenAgainstLocalNetwork, EveryOperationOfTheMixSucceeds) {
     EXPECT_EQ(sums.count("mail send") ? sums.at("mail send").count : 0u, 3u);
     EXPECT_TRUE(voted);
     EXPECT_FALSE(votedAgain);
+    EXPECT_TRUE(votedLate);
     // The mail was deleted on both sides, the polls are gone, the page kept.
     EXPECT_TRUE(net.Network().Sessions().empty() ||
                 testsupport::SpinUntil([&] { return net.Network().Sessions().empty(); }));

@@ -23,6 +23,12 @@ void Stats::Add(const std::string& op, double ms, bool ok) {
         ++s.failures;
 }
 
+void Stats::Fail(const std::string& op, const std::string& why) {
+    Add(op, 0, false);
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++reasons_[{op, why}];
+}
+
 std::map<std::string, Stats::Summary> Stats::Summaries() {
     std::lock_guard<std::mutex> lock(mutex_);
     std::map<std::string, Summary> out;
@@ -49,6 +55,12 @@ std::string Stats::Table() {
     for (const auto& [name, s] : Summaries()) {
         std::snprintf(line, sizeof line, "%-20s %8zu %8zu %10.2f %10.2f\n", name.c_str(), s.count,
                       s.failures, s.p50, s.p99);
+        out += line;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& [key, n] : reasons_) {
+        std::snprintf(line, sizeof line, "  %s failed %zu times: %s\n", key.first.c_str(), n,
+                      key.second.c_str());
         out += line;
     }
     return out;

@@ -25,6 +25,9 @@ class Stats {
     void Add(const std::string& op, double ms, bool ok);
     // A failure that has no latency (an operation that never completed).
     void Fail(const std::string& op) { Add(op, 0, false); }
+    // A failure with what went wrong; the reasons are counted and listed
+    // under the table.
+    void Fail(const std::string& op, const std::string& why);
     std::map<std::string, Summary> Summaries();
     size_t TotalFailures();
     // The table: operation, count, failed, p50 ms, p99 ms.
@@ -37,6 +40,7 @@ class Stats {
     };
     std::mutex mutex_;
     std::map<std::string, Op> ops_;
+    std::map<std::pair<std::string, std::string>, size_t> reasons_;
 };
 
 }  // namespace loadgen

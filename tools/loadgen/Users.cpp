@@ -245,6 +245,9 @@ void PollMaster::Run() {
         for (int s = 0; s < o_.pollEverySeconds * 10 && !stop_; ++s)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
+}
+
+void PollMaster::Finish() {
     std::vector<int32_t> rest(made_.begin(), made_.end());
     if (!rest.empty()) stats_.Add("poll delete", 0, Delete(rest));
     // Answered by nothing: a list afterwards makes sure it was handled.
@@ -548,7 +551,22 @@ bool User::Ballot() {
         polls::UnmaskBytes(bytes);
         questions = polls::ReadPollBytes(bytes);
     }
-    stats_.Add("poll take", Millis(Clock::now() - t0), questions.has_value());
+    const auto why = [&](DownloadEnd e) -> std::string {
+        switch (e) {
+            case DownloadEnd::Complete: return "a poll file that cannot be read";
+            case DownloadEnd::Refused: return "download refused";
+            case DownloadEnd::Failed: return "no answer, or a broken one";
+            case DownloadEnd::OtherAnswer: break;
+        }
+        int32_t code = -1;
+        if (other) other->Reader().Int(-1, -1, code);
+        return "poll answer " + std::to_string(other ? other->code : -1) + " (" +
+               std::to_string(code) + ")";
+    };
+    if (questions)
+        stats_.Add("poll take", Millis(Clock::now() - t0), true);
+    else
+        stats_.Fail("poll take", why(end));
     // Taken once whatever came of it: a refusal now would refuse again.
     voted_.insert(poll.id);
     if (!questions) return true;
@@ -565,22 +583,31 @@ bool User::Ballot() {
         ballot.answers.push_back(a);
     }
     t0 = Clock::now();
+    int32_t refusal = -1;
     bool ok = Upload(
         file_, net::UploadRequestCode(net::poll::kBallotSlot),
         [&](net::MessageWriter& w) {
             w.Str(o_.pollSession).Str(o_.pollOwner).Int(poll.id).Int(poll.version);
         },
-        polls::WriteBallotBytes(ballot), o_.answerWait, nullptr, net::Primary::Poll);
+        polls::WriteBallotBytes(ballot), o_.answerWait, &refusal, net::Primary::Poll);
+    if (!ok) {
+        stats_.Fail("poll ballot", "ballot upload not taken (answer " + std::to_string(refusal) +
+                                       ")");
+        return true;
+    }
     // Nothing answers a stored ballot; taking the poll again is refused as
     // already voted once it counts.
-    if (ok) {
+    {
         end = Download(file_, net::DownloadRequestCode(net::poll::kPollFileSlot), fields, bytes,
                        o_.answerWait, net::Primary::Poll, &other);
-        int32_t why = 0;
+        int32_t reason = 0;
         ok = end == DownloadEnd::OtherAnswer && other && other->code == net::poll::kUnavailable &&
-             other->Reader().Int(-1, -1, why) && why == 3;
+             other->Reader().Int(-1, -1, reason) && reason == 3;
     }
-    stats_.Add("poll ballot", Millis(Clock::now() - t0), ok);
+    if (ok)
+        stats_.Add("poll ballot", Millis(Clock::now() - t0), true);
+    else
+        stats_.Fail("poll ballot", "second take: " + why(end));
     return true;
 }
 

@@ -86,13 +86,16 @@ struct CurrentPoll {
 
 // Opens a new poll in the session every so often as its owner, checks that
 // the list shows it available, and deletes the older ones it made so that
-// the session never fills up; at the end it deletes the rest.
+// the session never fills up; at the end (Finish) it deletes the rest.
 class PollMaster {
   public:
     PollMaster(const Options& o, Stats& stats, std::atomic<bool>& stop)
         : o_(o), stats_(stats), stop_(stop) {}
     bool Start();  // logs in; false when it cannot
+    // Opens polls until stopped.
     void Run();
+    // Deletes the polls it made; only once no user may still be taking one.
+    void Finish();
     CurrentPoll Current() const;
     // The poll file users are given (two questions), as stored: masked.
     static std::string PollFileBytes();

@@ -181,6 +181,7 @@ int main(int argc, char** argv) {
     stop = true;
     for (auto& t : threads) t.join();
     pollThread.join();
+    polls.Finish();
     loopback.join();
     size_t inFlight = 0;
     mail.Settle(stats, std::chrono::seconds(10), inFlight);
