@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "PagePng.h"
+#include "Probes.h"
 #include "Stats.h"
 #include "Users.h"
 #include "support/qt/LocalNetworkFixture.h"
@@ -181,6 +184,39 @@ TEST(LoadgenAgainstLocalNetwork, EveryOperationOfTheMixSucceeds) {
     // The mail was deleted on both sides, the polls are gone, the page kept.
     EXPECT_TRUE(net.Network().Sessions().empty() ||
                 testsupport::SpinUntil([&] { return net.Network().Sessions().empty(); }));
+}
+
+}  // namespace
+}  // namespace loadgen
+
+namespace loadgen {
+namespace {
+
+TEST(LoadgenProbes, ReadsAProcessUseAndSaysWhenItCannot) {
+    const auto [rss, fds] = ProcessUse(static_cast<int>(::getpid()));
+    EXPECT_GT(rss, 0);
+    EXPECT_GE(fds, 3);
+    // No such process (beyond the largest pid the kernel gives).
+    EXPECT_EQ(ProcessUse(1 << 30), std::make_pair(-1L, -1L));
+    EXPECT_DOUBLE_EQ(PercentChange(1000, 1100), 10.0);
+    EXPECT_DOUBLE_EQ(PercentChange(1000, 900), -10.0);
+    EXPECT_DOUBLE_EQ(PercentChange(-1, 900), 0.0);  // nothing to compare with
+}
+
+TEST(LoadgenProbes, LoopbackPingPongMeasuresRoundTripsUntilStopped) {
+    Stats stats;
+    std::atomic<bool> stop{false};
+    bool started = false;
+    std::thread ping([&] { started = RunLoopback(stats, "rtt", 103, 1, stop); });
+    for (int i = 0; i < 500 && stats.Summaries()["rtt"].count < 5; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    stop = true;
+    ping.join();
+    EXPECT_TRUE(started);
+    const auto s = stats.Summaries().at("rtt");
+    EXPECT_GE(s.count, 5u);
+    EXPECT_EQ(s.failures, 0u);
+    EXPECT_GT(s.p50, 0.0);
 }
 
 }  // namespace
