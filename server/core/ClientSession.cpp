@@ -18,8 +18,7 @@ ClientSession::ClientSession(LocalNetwork& owner, ServerKind kind, QTcpSocket* s
     : owner_(owner),
       kind_(kind),
       socket_(socket),
-      id_(id),
-      receive_(std::make_unique<net::MessageBuffer>()) {
+      id_(id) {
     socket_->setParent(this);
     socket_->setReadBufferSize(kReadBufferSize);
     addressKey_ = localnet::AddressKey(socket_->peerAddress());
@@ -136,6 +135,10 @@ void ClientSession::OnReadyRead() {
         socket_->readAll();
         return;
     }
+    // The 32 KiB buffer is held only while a message is under way: an idle
+    // connection costs little, and thousands of them after a burst do not
+    // keep the allocator's memory pinned.
+    if (!receive_) receive_ = std::make_unique<net::MessageBuffer>();
     net::MessageBuffer& b = *receive_;
     while (!closing_ && socket_->bytesAvailable() > 0) {
         // Never read past the current message: the next one starts afresh.
@@ -169,6 +172,7 @@ void ClientSession::OnReadyRead() {
         if (ended_) return;
         b.Reset();
     }
+    if (!ended_ && receive_ && receive_->done == 0) receive_.reset();
 }
 
 void ClientSession::OnDisconnected() {

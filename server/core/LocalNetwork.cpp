@@ -36,6 +36,13 @@ LocalNetwork::LocalNetwork(ServerOptions options, QObject* parent)
     });
     transfers_ = std::make_unique<TransferEngine>(*this);
     services_ = MakeServices(*this);
+    memoryTimer_.setInterval(options_.memoryCheck);
+    connect(&memoryTimer_, &QTimer::timeout, this, [this] {
+        if (!giveBack_.Observe(static_cast<int>(sessions_.size()), MemoryGiveBack::Clock::now()))
+            return;
+        if (GiveBackMemory()) ++memoryGiveBacks_;
+        Log(QString("burst over (%1 connections): memory given back").arg(sessions_.size()));
+    });
 }
 
 LocalNetwork::~LocalNetwork() {
@@ -72,6 +79,7 @@ bool LocalNetwork::Start(QString* error) {
             .arg(NetworkPort())
             .arg(FilePort())
             .arg(store_.DataDir()));
+    if (options_.memoryCheck.count() > 0) memoryTimer_.start();
     return true;
 }
 
@@ -145,6 +153,7 @@ const Listener* LocalNetwork::ListenerOf(ServerKind kind) const {
 }
 
 void LocalNetwork::Stop() {
+    memoryTimer_.stop();
     for (auto* listener : {directory_.get(), network_.get(), file_.get()})
         if (listener) listener->Close();
     // Aborting a session removes it from the list.

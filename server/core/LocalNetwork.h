@@ -8,12 +8,14 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <chrono>
 #include <map>
 #include <memory>
 #include <vector>
 
 #include "server/core/Faults.h"
+#include "server/core/MemoryGiveBack.h"
 #include "server/core/Router.h"
 #include "server/core/Service.h"
 #include "server/core/Store.h"
@@ -51,6 +53,9 @@ struct ServerOptions {
     // (a closed connection resumes at once).
     std::chrono::milliseconds acceptBackoff{250};
     bool quiet = false;
+    // How often the connection count is looked at to give memory back
+    // after a burst; 0 never does.
+    std::chrono::milliseconds memoryCheck{1000};
     // Attachments a sender may keep on the server, in number and in bytes.
     int mailAttachments = 20;
     qint64 mailAttachmentSpace = 50LL * 1024 * 1024;
@@ -103,6 +108,8 @@ class LocalNetwork : public QObject {
     const std::vector<ClientSession*>& Sessions() const { return sessions_; }
     // Connections turned away at the caps so far.
     quint64 RefusedConnections() const { return refusedConnections_; }
+    // Times memory was given back after a burst of connections.
+    quint64 MemoryGiveBacks() const { return memoryGiveBacks_; }
     // Called by a session whose connection ended.
     void SessionEnded(ClientSession* session);
     // Called by the login service once a login is accepted and answered.
@@ -149,6 +156,9 @@ class LocalNetwork : public QObject {
     // The primary descriptor of the message being handled, for the crash point.
     int32_t dispatching_ = -1;
     int crashSteps_ = 0;
+    QTimer memoryTimer_;
+    MemoryGiveBack giveBack_;
+    quint64 memoryGiveBacks_ = 0;
 
     std::unique_ptr<TransferEngine> transfers_;
     std::vector<std::unique_ptr<Service>> services_;
