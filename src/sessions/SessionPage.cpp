@@ -95,6 +95,9 @@ CSessionPage::CSessionPage(const ui::Skin& skin, net::Client& client,
     filter_->setGeometry(266, kPagingTop + 1, kListRect.right() + 1 - 26 - 6 - 266,
                          ui::kFilterHeight);
     filter_->Attach(list_);
+    // Tab follows the paging row as it reads: next, the filter, refresh.
+    setTabOrder(next_, filter_);
+    setTabOrder(filter_, refresh_);
 
     connect(previous_, &QAbstractButton::clicked, this, [this] {
         if (pageIndex_ - 1 >= 0) RequestPage(pageIndex_ - 1, 0);

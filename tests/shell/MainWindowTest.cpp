@@ -26,6 +26,7 @@
 #include "support/TempDir.h"
 #include "support/qt/LocalNetworkFixture.h"
 #include "support/qt/ScriptedDialogs.h"
+#include "ui/FilterEdit.h"
 #include "ui/FixedButton.h"
 
 namespace shell {
@@ -378,6 +379,8 @@ TEST_F(MainWindowTest, TabGoesThroughTheWindowInReadingOrder) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&main(), 2000));
     auto* contacts = main().Pane(MainPane::Contacts)->findChild<QAbstractScrollArea*>();
     ASSERT_NE(contacts, nullptr);
+    auto* contactsFilter = main().Pane(MainPane::Contacts)->findChild<ui::CFilterEdit*>();
+    ASSERT_NE(contactsFilter, nullptr);
     // Disabled tools and paging buttons are passed over.
     const std::vector<QWidget*> expected{main().ToolButton(Tool::AddContact),
                                          main().ToolButton(Tool::Search),
@@ -392,8 +395,10 @@ TEST_F(MainWindowTest, TabGoesThroughTheWindowInReadingOrder) {
                                          main().StatusChoice(),
                                          &page().List(),
                                          page().NextButton(),
+                                         page().Filter(),
                                          page().RefreshButton(),
                                          contacts,
+                                         contactsFilter,
                                          main().AboutLink()};
     main().AboutLink()->setFocus(Qt::TabFocusReason);
     std::vector<QWidget*> visited;
