@@ -49,8 +49,13 @@ void Link::KeepAlive(std::chrono::milliseconds every) {
     while (!keepAliveCv_.wait_for(lock, every, [this] { return stopping_; })) {
         net::MessageWriter w(net::control::kKeepAlive);
         auto m = w.Finish(net::Primary::Control, net::Secondary::Message);
-        // A lost connection shows in the user's own next operation.
-        if (!m || !SendBuffer(*m)) return;
+        // Not under the lock: a send blocked on a full socket must not keep
+        // Close from shutting the socket down. A lost connection shows in
+        // the user's own next operation.
+        lock.unlock();
+        const bool sent = m && SendBuffer(*m);
+        lock.lock();
+        if (!sent) return;
     }
 }
 
@@ -60,8 +65,8 @@ void Link::Close() {
         stopping_ = true;
     }
     keepAliveCv_.notify_all();
-    if (keepAlive_.joinable()) keepAlive_.join();
     if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+    if (keepAlive_.joinable()) keepAlive_.join();
     if (reader_.joinable()) reader_.join();
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
