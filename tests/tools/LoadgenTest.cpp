@@ -186,6 +186,66 @@ TEST(LoadgenAgainstLocalNetwork, EveryOperationOfTheMixSucceeds) {
                 testsupport::SpinUntil([&] { return net.Network().Sessions().empty(); }));
 }
 
+// The server drops a connection that completes no message for its idle
+// period. A user busy only on its network connection must still hold its
+// file connection, as the client does with keep-alives; and when a
+// connection is lost anyway, the failure says so.
+TEST(LoadgenAgainstLocalNetwork, KeepAliveHoldsAQuietConnectionAndALostOneIsNamed) {
+    testsupport::LocalNetworkFixture net;
+    net.Options().creationsPerAddress = 100;
+    net.Options().idleTimeout = 300ms;
+    ASSERT_TRUE(net.Start());
+    Options kept;
+    kept.networkPort = net.NetworkPort();
+    kept.filePort = net.FilePort();
+    kept.users = 2;
+    kept.documentBytes = 5000;
+    kept.answerWait = 5s;
+    kept.keepAlive = 50ms;
+    Options silent = kept;
+    silent.keepAlive = 0ms;
+
+    Stats keptStats, silentStats;
+    std::atomic<bool> stop{false}, done{false};
+    MailBook mail(2);
+    bool loggedIn = false;
+    std::thread work([&] {
+        User a(kept, 0, keptStats, stop, mail, nullptr);
+        User b(silent, 1, silentStats, stop, mail, nullptr);
+        loggedIn = CreateAccount(kept, 0) && CreateAccount(kept, 1) && a.LogInBoth() &&
+                   b.LogInBoth();
+        if (loggedIn) {
+            // Quiet for more than twice the idle period on both connections.
+            std::this_thread::sleep_for(800ms);
+            a.Document();
+            a.NetworkInfo();
+            b.Document();
+            b.NetworkInfo();
+            b.Whiteboard();
+        }
+        a.Leave();
+        b.Leave();
+        done = true;
+    });
+    EXPECT_TRUE(testsupport::SpinUntil([&] { return done.load(); }, 30s));
+    work.join();
+    ASSERT_TRUE(loggedIn);
+
+    EXPECT_EQ(keptStats.TotalFailures(), 0u) << keptStats.Table();
+    const auto keptSums = keptStats.Summaries();
+    EXPECT_EQ(keptSums.count("document download") ? keptSums.at("document download").count : 0u,
+              1u);
+    // Without keep-alives both connections went, and every failure names it.
+    const std::string table = silentStats.Table();
+    EXPECT_EQ(silentStats.TotalFailures(), 3u) << table;
+    for (const char* op : {"document upload", "network info", "whiteboard save"})
+        EXPECT_NE(table.find(std::string("  ") + op +
+                             " failed 1 times: connection closed by the server 0-10 s after "
+                             "loadgen last sent on it\n"),
+                  std::string::npos)
+            << op << "\n" << table;
+}
+
 }  // namespace
 }  // namespace loadgen
 

@@ -4,6 +4,7 @@
 // responses are queued for the user's own thread, notifications go to a
 // handler on the reader thread. Protocol core only, no Qt.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -36,6 +37,10 @@ class Link {
 
     bool Open(const std::string& host, int port, Notify notify = {});
     void Close();
+    // Once logged in: a keep-alive every `every`, as the client sends on each
+    // server connection, so that a user busy only on the other connection
+    // is not dropped as idle by this one's server. Ends with Close.
+    void StartKeepAlive(std::chrono::milliseconds every);
     bool Send(net::MessageWriter& w, net::Primary p, net::Secondary s = net::Secondary::Message);
     // The next response of one of the families, skipping others.
     std::optional<Incoming> Wait(std::initializer_list<net::Primary> primaries,
@@ -45,19 +50,36 @@ class Link {
     }
     // Forgets the queued responses of a family nobody waits for.
     void Drop(net::Primary primary);
+    // What went wrong last on this link (a send, a wait, a transfer), for
+    // the failure list: a silence, a refusal, or the server closing it.
+    std::string Failure();
+    void SetFailure(std::string why);
 
   private:
+    std::string Lost() const;
+    bool SendBuffer(const net::MessageBuffer& m);
+    void KeepAlive(std::chrono::milliseconds every);
     bool ReadAll(uint8_t* into, int n);
     void Read();
 
     int fd_ = -1;
     std::thread reader_;
+    std::thread keepAlive_;
+    std::mutex keepAliveMutex_;
+    std::condition_variable keepAliveCv_;
+    bool stopping_ = false;  // under keepAliveMutex_
     Notify notify_;
     std::mutex sendMutex_;
     std::mutex mutex_;
     std::condition_variable cv_;
     std::deque<Incoming> responses_;
     bool closed_ = false;
+    // How long nothing had been sent when the connection ended: a server
+    // dropping a quiet peer shows here.
+    std::atomic<int64_t> lastSendMs_{0};
+    int64_t quietAtCloseMs_ = -1;
+    std::string ended_ = "connection closed by the server";  // under mutex_
+    std::string failure_;  // under mutex_
 };
 
 // Uploads `content` through the transfer family: the request (code, size,

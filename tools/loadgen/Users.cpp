@@ -139,7 +139,7 @@ void MailBook::Settle(Stats& stats, std::chrono::milliseconds grace, size_t& inF
         const auto left = left_.count(recipient) ? left_[recipient] : Clock::now();
         for (const Pending& p : q) {
             if (left - p.sent > grace)
-                stats.Fail("mail notified");
+                stats.Fail("mail notified", "no notice while the recipient stayed online");
             else
                 ++inFlight;
         }
@@ -164,8 +164,11 @@ std::string PollMaster::PollFileBytes() {
 }
 
 bool PollMaster::Start() {
-    return file_.Open(o_.host, o_.filePort) &&
-           LogIn(file_, o_, o_.pollOwner, o_.pollPassword, Identity(999999));
+    if (!file_.Open(o_.host, o_.filePort) ||
+        !LogIn(file_, o_, o_.pollOwner, o_.pollPassword, Identity(999999)))
+        return false;
+    file_.StartKeepAlive(o_.keepAlive);
+    return true;
 }
 
 CurrentPoll PollMaster::Current() const {
@@ -228,7 +231,11 @@ void PollMaster::Run() {
         const auto t0 = Clock::now();
         const int32_t id = Create();
         const bool ok = id > 0 && ListedAvailable(id);
-        stats_.Add("poll create", Millis(Clock::now() - t0), ok);
+        if (ok)
+            stats_.Add("poll create", Millis(Clock::now() - t0), true);
+        else
+            stats_.Fail("poll create", id > 0 ? "not listed as available: " + file_.Failure()
+                                              : file_.Failure());
         if (id > 0) made_.push_back(id);
         if (ok) {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -260,6 +267,16 @@ void PollMaster::Finish() {
 
 // ---- Users ----------------------------------------------------------------
 
+void User::Record(const std::string& op, Clock::time_point t0, bool ok, Link& link,
+                  const char* why) {
+    if (ok) {
+        stats_.Add(op, Millis(Clock::now() - t0), true);
+        return;
+    }
+    std::string reason = why ? why : link.Failure();
+    stats_.Fail(op, reason.empty() ? "no reason recorded" : reason);
+}
+
 bool User::LogInBoth() {
     const auto t0 = Clock::now();
     const bool in = network_.Open(o_.host, o_.networkPort,
@@ -268,8 +285,12 @@ bool User::LogInBoth() {
                     LogIn(network_, o_, UserName(index_), UserName(index_) + "pw",
                           Identity(index_)) &&
                     LogIn(file_, o_, UserName(index_), UserName(index_) + "pw", Identity(index_));
-    stats_.Add("login", Millis(Clock::now() - t0), in);
-    if (in) mail_.SetOnline(index_, true);
+    Record("login", t0, in, network_.Failure().empty() ? file_ : network_);
+    if (in) {
+        network_.StartKeepAlive(o_.keepAlive);
+        file_.StartKeepAlive(o_.keepAlive);
+        mail_.SetOnline(index_, true);
+    }
     return in;
 }
 
@@ -384,31 +405,32 @@ void User::Room() {
     }
     net::MessageWriter join(net::session::kJoinSession);
     join.Str("demo01").Str("");
-    bool ok = network_.Send(join, net::Primary::Session);
+    const bool sent = network_.Send(join, net::Primary::Session);
+    bool ok = sent;
     if (ok) {
         std::unique_lock<std::mutex> lock(roomMutex_);
         ok = roomCv_.wait_for(lock, o_.answerWait, [this] { return joined_; });
     }
     network_.Drop(net::Primary::Session);
-    stats_.Add("room join", Millis(Clock::now() - t0), ok);
+    Record("room join", t0, ok, network_, sent ? "no join notice in time" : nullptr);
     if (!ok) return;
     net::MessageWriter line(net::session::kSendChatLine);
     line.Str("demo01").Int(0).Int(0).Int(0).Int(0).Int(0).Int(0).Int(0).Int(1);
     line.Str("t=" + std::to_string(NowMicros()));
-    stats_.Add("room chat sent", 0.0, network_.Send(line, net::Primary::Session));
+    Record("room chat sent", Clock::now(), network_.Send(line, net::Primary::Session), network_);
     std::this_thread::sleep_for(
         std::chrono::milliseconds(std::uniform_int_distribution<int>(50, 500)(random_)));
     const auto t1 = Clock::now();
     net::MessageWriter leave(net::session::kLeaveSession);
     leave.Str("demo01");
-    stats_.Add("room leave", Millis(Clock::now() - t1), network_.Send(leave, net::Primary::Session));
+    Record("room leave", t1, network_.Send(leave, net::Primary::Session), network_);
 }
 
 void User::Presence() {
     const auto t0 = Clock::now();
     net::MessageWriter w(net::contact::kSetStatus);
     w.Int(status_ = status_ == 1 ? 2 : 1);
-    stats_.Add("presence", Millis(Clock::now() - t0), network_.Send(w, net::Primary::Contact));
+    Record("presence", t0, network_.Send(w, net::Primary::Contact), network_);
 }
 
 void User::InstantMessage() {
@@ -419,7 +441,7 @@ void User::InstantMessage() {
     w.Str(UserName(to)).Int(0).Int(0).Int(0).Int(0).Int(0).Int(0).Int(0).Int(1);
     w.Str("t=" + std::to_string(NowMicros()));
     const auto t0 = Clock::now();
-    stats_.Add("im sent", Millis(Clock::now() - t0), network_.Send(w, net::Primary::Contact));
+    Record("im sent", t0, network_.Send(w, net::Primary::Contact), network_);
     // A recipient that went away answers "offline": counted, not waited for.
     network_.Drop(net::Primary::Contact);
 }
@@ -429,11 +451,13 @@ void User::NetworkInfo() {
     net::MessageWriter w(net::network::kInformation);
     w.Int(-1).Str(o_.number).Str("/");
     bool ok = network_.Send(w, net::Primary::Network);
+    const char* why = nullptr;
     if (ok) {
         auto m = network_.Wait(net::Primary::Network, o_.answerWait);
         ok = m && m->code == net::network::kInformationResponse;
+        if (m && !ok) why = "another answer than the information";
     }
-    stats_.Add("network info", Millis(Clock::now() - t0), ok);
+    Record("network info", t0, ok, network_, why);
 }
 
 void User::Document() {
@@ -445,7 +469,7 @@ void User::Document() {
     bool ok = Upload(
         file_, net::UploadRequestCode(0), [&](net::MessageWriter& w) { w.Str("/").Str(name); },
         content, o_.answerWait);
-    stats_.Add("document upload", Millis(Clock::now() - t0), ok);
+    Record("document upload", t0, ok, file_);
     if (!ok) return;
     t0 = Clock::now();
     std::string got;
@@ -453,8 +477,8 @@ void User::Document() {
         file_, net::DownloadRequestCode(1),
         [&](net::MessageWriter& w) { w.Str(UserName(index_)).Str("/").Str(name).Str(""); }, got,
         o_.answerWait);
-    stats_.Add("document download", Millis(Clock::now() - t0),
-               end == DownloadEnd::Complete && got == content);
+    Record("document download", t0, end == DownloadEnd::Complete && got == content, file_,
+           end == DownloadEnd::Complete ? "the document read back differs" : nullptr);
 }
 
 int User::OtherOnlineUser() {
@@ -473,8 +497,12 @@ void User::Mail() {
     network_.Drop(net::Primary::Mailbox);
     file_.Drop(net::Primary::Mailbox);
     const auto t0 = Clock::now();
+    Link* failed = &file_;
+    const char* why = nullptr;
     const auto answer = [&](Link& link, int32_t code) {
         auto m = link.Wait(net::Primary::Mailbox, o_.answerWait);
+        failed = &link;
+        if (m && m->code != code) why = "mailbox refused a step";
         return m && m->code == code;
     };
     std::string attachment(static_cast<size_t>(o_.attachmentBytes), '\0');
@@ -495,14 +523,16 @@ void User::Mail() {
         // Expected before the request goes: the notice may beat the answer.
         const uint64_t token = mail_.Expect(to);
         net::MessageWriter deliver(net::mailbox::kDeliver);
+        failed = &network_;
         ok = network_.Send(deliver, net::Primary::Mailbox);
         if (ok) {
             auto m = network_.Wait(net::Primary::Mailbox, o_.answerWait);
             ok = m && (m->code == net::mailbox::kSent || m->code == net::mailbox::kSentWithReport);
+            if (m && !ok) why = "delivery not answered as sent";
         }
         if (!ok) mail_.Withdraw(to, token);
     }
-    stats_.Add("mail send", Millis(Clock::now() - t0), ok);
+    Record("mail send", t0, ok, *failed, why);
     if (ok) CleanSent();
 }
 
@@ -516,8 +546,9 @@ void User::CleanSent() {
                   [](net::MessageWriter& w) { w.Int(0).Int(1).Str("Sent"); }, list,
                   o_.answerWait) == DownloadEnd::Complete;
     const std::string op = DeleteOperation(1, "Sent", ParseMessageList(list), UserName(index_));
+    const char* why = ok && op.empty() ? "the sent mail is not listed" : nullptr;
     ok = ok && !op.empty() && Upload(file_, net::mailbox::kOperationUpload, {}, op, o_.answerWait);
-    stats_.Add("mail clear sent", Millis(Clock::now() - t0), ok);
+    Record("mail clear sent", t0, ok, file_, why);
 }
 
 void User::CleanInbox() {
@@ -530,7 +561,7 @@ void User::CleanInbox() {
     const std::string op = DeleteOperation(0, "Primary", ParseMessageList(list), "lg");
     // Another user's mail may have been deleted meanwhile; an empty list is no fault.
     if (ok && !op.empty()) ok = Upload(file_, net::mailbox::kOperationUpload, {}, op, o_.answerWait);
-    stats_.Add("mail clear inbox", Millis(Clock::now() - t0), ok);
+    Record("mail clear inbox", t0, ok, file_);
 }
 
 bool User::Ballot() {
@@ -554,8 +585,8 @@ bool User::Ballot() {
     const auto why = [&](DownloadEnd e) -> std::string {
         switch (e) {
             case DownloadEnd::Complete: return "a poll file that cannot be read";
-            case DownloadEnd::Refused: return "download refused";
-            case DownloadEnd::Failed: return "no answer, or a broken one";
+            case DownloadEnd::Refused: return file_.Failure();
+            case DownloadEnd::Failed: return file_.Failure();
             case DownloadEnd::OtherAnswer: break;
         }
         int32_t code = -1;
@@ -591,8 +622,9 @@ bool User::Ballot() {
         },
         polls::WriteBallotBytes(ballot), o_.answerWait, &refusal, net::Primary::Poll);
     if (!ok) {
-        stats_.Fail("poll ballot", "ballot upload not taken (answer " + std::to_string(refusal) +
-                                       ")");
+        stats_.Fail("poll ballot", refusal >= 0 ? "ballot upload not taken (answer " +
+                                                      std::to_string(refusal) + ")"
+                                                : file_.Failure());
         return true;
     }
     // Nothing answers a stored ballot; taking the poll again is refused as
@@ -618,7 +650,7 @@ void User::Whiteboard() {
     bool ok = Upload(
         file_, net::UploadRequestCode(2), [&](net::MessageWriter& w) { w.Int(page); }, png,
         o_.answerWait);
-    stats_.Add("whiteboard save", Millis(Clock::now() - t0), ok);
+    Record("whiteboard save", t0, ok, file_);
     if (!ok) return;
     t0 = Clock::now();
     std::string got;
@@ -627,8 +659,8 @@ void User::Whiteboard() {
         [&](net::MessageWriter& w) { w.Str(UserName(index_)).Int(page).Int(0); }, got,
         o_.answerWait);
     // The page read back is the one just saved: the save was stored whole.
-    stats_.Add("whiteboard load", Millis(Clock::now() - t0),
-               end == DownloadEnd::Complete && got == png);
+    Record("whiteboard load", t0, end == DownloadEnd::Complete && got == png, file_,
+           end == DownloadEnd::Complete ? "the page read back differs" : nullptr);
 }
 
 }  // namespace loadgen

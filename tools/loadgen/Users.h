@@ -35,6 +35,8 @@ struct Options {
     std::string pollPassword = "alicepass";
     std::string pollSession = "demo01";
     int pollEverySeconds = 30;
+    // Keep-alive period on each logged-in connection (the client's).
+    std::chrono::milliseconds keepAlive{10000};
     // How long a user waits for any one answer.
     std::chrono::milliseconds answerWait{10000};
     // Pauses between a user's operations, in milliseconds.
@@ -140,6 +142,10 @@ class User {
     void Leave();
 
   private:
+    // Counts an operation; a failure with what its link last saw go wrong
+    // (`why` when given: a fault found by loadgen itself).
+    void Record(const std::string& op, Clock::time_point t0, bool ok, Link& link,
+                const char* why = nullptr);
     void OnNotification(const Incoming& m);
     void OnRoom(const Incoming& m);
     int OtherOnlineUser();

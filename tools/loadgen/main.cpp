@@ -54,6 +54,7 @@ void Usage() {
                  "               [--seconds S] [--pid PID] [--document-bytes B]\n"
                  "               [--attachment-bytes B] [--poll-owner NAME:PASSWORD]\n"
                  "               [--poll-session ID] [--poll-every S] [--pause MIN,MAX]\n"
+                 "               [--keep-alive MS (10000; 0: none)]\n"
                  "       loadgen --idle-connections N --pid PID [--idle-hold S] [--ports NET,FILE]\n");
 }
 
@@ -84,6 +85,8 @@ int main(int argc, char** argv) {
                 Usage();
                 return 2;
             }
+        } else if (Arg(i, argc, argv, "--keep-alive", v)) {
+            o.keepAlive = std::chrono::milliseconds(std::atoi(v.c_str()));
         } else if (Arg(i, argc, argv, "--poll-every", v)) {
             o.pollEverySeconds = std::atoi(v.c_str());
         } else if (Arg(i, argc, argv, "--poll-owner", v)) {
