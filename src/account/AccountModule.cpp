@@ -49,7 +49,7 @@ void AccountModule::Register(shell::ModuleContext& ctx) {
     });
     QObject::connect(info_.get(), &CAccountInfoDlg::changePasswordRequested,
                      [this] { changePassword_->Open(info_->Info().password); });
-    QObject::connect(info_.get(), &CAccountInfoDlg::historyRequested, [this, &client] {
+    QObject::connect(info_.get(), &CAccountInfoDlg::historyRequested, [&client] {
         RequestConnectionHistory(client.FileServer(), client.DataDirectory(), client.Username());
     });
     QObject::connect(changeName_.get(), &CAccountChangeFullNameDlg::nameChosen,

@@ -87,17 +87,14 @@ CSessionPage::CSessionPage(const ui::Skin& skin, net::Client& client,
     pageText_->setFont(ui::Skin::Font(11));
     pageText_->setStyleSheet(QStringLiteral("color: %1;").arg(ui::Skin::Muted().name()));
     pageText_->setGeometry(66, kPagingTop, 196, 26);
-    refresh_ = AddButton(skin, QStringLiteral("REFRESH"), kIdRefresh, QStringLiteral("Refresh"),
-                         QPoint(kListRect.right() + 1 - 26, kPagingTop));
     // The filter narrows the page shown; other pages stay on the server.
     filter_ = new ui::CFilterEdit(this);
     filter_->setFont(ui::Skin::Font(11));
     filter_->setGeometry(266, kPagingTop + 1, kListRect.right() + 1 - 26 - 6 - 266,
                          ui::kFilterHeight);
     filter_->Attach(list_);
-    // Tab follows the paging row as it reads: next, the filter, refresh.
-    setTabOrder(next_, filter_);
-    setTabOrder(filter_, refresh_);
+    refresh_ = AddButton(skin, QStringLiteral("REFRESH"), kIdRefresh, QStringLiteral("Refresh"),
+                         QPoint(kListRect.right() + 1 - 26, kPagingTop));
 
     connect(previous_, &QAbstractButton::clicked, this, [this] {
         if (pageIndex_ - 1 >= 0) RequestPage(pageIndex_ - 1, 0);

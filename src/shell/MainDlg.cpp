@@ -295,11 +295,22 @@ void CzorvicDlg::ArrangeTabOrder() {
         for (QWidget* w : pane->findChildren<QWidget*>()) {
             if ((w->focusPolicy() & Qt::TabFocus) && w->focusProxy() == nullptr) controls << w;
         }
-        std::stable_sort(controls.begin(), controls.end(), [pane](QWidget* a, QWidget* b) {
-            const QPoint pa = a->mapTo(pane, QPoint(0, 0));
-            const QPoint pb = b->mapTo(pane, QPoint(0, 0));
-            return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
-        });
+        // Rows first, then left to right within a row. A control belongs to
+        // the row of the first control above it whose height it starts
+        // within, so a field set a pixel lower than the buttons beside it
+        // still comes between them.
+        const auto top = [pane](QWidget* w) { return w->mapTo(pane, QPoint(0, 0)).y(); };
+        const auto left = [pane](QWidget* w) { return w->mapTo(pane, QPoint(0, 0)).x(); };
+        std::stable_sort(controls.begin(), controls.end(),
+                         [&](QWidget* a, QWidget* b) { return top(a) < top(b); });
+        for (qsizetype i = 0; i < controls.size();) {
+            const int rowBottom = top(controls[i]) + controls[i]->height();
+            qsizetype end = i + 1;
+            while (end < controls.size() && top(controls[end]) < rowBottom) ++end;
+            std::stable_sort(controls.begin() + i, controls.begin() + end,
+                             [&](QWidget* a, QWidget* b) { return left(a) < left(b); });
+            i = end;
+        }
         for (QWidget* w : controls) order.push_back(w);
     }
     for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
