@@ -7,6 +7,7 @@
 #include <QDir>
 #include <cstdio>
 
+#include "server/core/EpollDispatcher.h"
 #include "server/core/LocalNetwork.h"
 
 namespace {
@@ -48,6 +49,12 @@ void RaiseDescriptorLimit() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Set before the application exists, so that its loop is this one.
+    auto* dispatcher = new localnet::EpollDispatcher;
+    if (dispatcher->Valid())
+        QCoreApplication::setEventDispatcher(dispatcher);
+    else
+        delete dispatcher;
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("zorvic-localnet");
     QCoreApplication::setApplicationVersion(PALINDOR_VERSION);

@@ -75,6 +75,7 @@ bool Recover(Store& store, QString* error) {
             kept.insert(staging);
             continue;
         }
+        if (!to.isEmpty()) store.FlushLater(to);
         if (!store.Write([&](QSqlDatabase& d) { return Forget(d, staging); })) kept.insert(staging);
     }
     const QString folder = store.ResolvePath(kFolder);
@@ -108,6 +109,7 @@ bool CommitAndPlace(Store& store, const QString& staging, const QString& target,
             QFile::remove(from);
         return false;
     }
+    store.FlushLater(to);
     // Left behind, the note only makes the next start look for a staging
     // file that is gone.
     store.Write([&](QSqlDatabase& db) { return Forget(db, staging); });

@@ -1,6 +1,8 @@
 #include "server/core/Store.h"
 
 #include <unistd.h>
+
+#include <cstdio>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
@@ -10,12 +12,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
-#include <QSaveFile>
+#include <QTemporaryFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
 #include <QVariant>
 #include <map>
+
+#include "server/core/Flusher.h"
 
 namespace localnet {
 
@@ -211,7 +215,8 @@ bool Network::IdentityBanned(const QString& identity) const {
     return false;
 }
 
-Store::Store(QString dataDir) : dataDir_(QDir(dataDir).absolutePath()) {
+Store::Store(QString dataDir)
+    : dataDir_(QDir(dataDir).absolutePath()), flusher_(std::make_unique<Flusher>()) {
     // One connection name per store: two local networks may share a process.
     connectionName_ = QString("localnet-store-%1").arg(reinterpret_cast<quintptr>(this), 0, 16);
 }
@@ -223,6 +228,7 @@ Store::~Store() {
 void Store::Close() {
     networks_.clear();
     if (!QSqlDatabase::contains(connectionName_)) return;
+    flusher_->Flush();
     {
         QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
         db.close();
@@ -253,6 +259,7 @@ bool Store::Begun(const Transaction& t) {
 bool Store::Commit(Transaction& t) {
     if (step_) step_("before commit");
     if (t.Commit()) {
+        flusher_->Add(DatabasePath() + "-wal", true);
         if (step_) step_("after commit");
         return true;
     }
@@ -288,16 +295,29 @@ bool Store::WriteFile(const QString& relative, const QByteArray& bytes) const {
     const QString path = ResolvePath(relative);
     if (path.isEmpty()) return false;
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
+    // Written beside its final name and renamed over it, so that a reader (or
+    // a crash) sees the old file or the new one, never a mix. The flusher,
+    // not this thread, waits for the disk.
+    QTemporaryFile file(path + ".XXXXXX");
+    if (!file.open()) return false;
+    if (file.write(bytes) != bytes.size() || !file.flush()) return false;
     if (step_) step_("file written");
-    if (!file.commit()) return false;
+    file.close();
+    if (std::rename(QFile::encodeName(file.fileName()).constData(),
+                    QFile::encodeName(path).constData()) != 0)
+        return false;
+    file.setAutoRemove(false);
+    flusher_->Add(path);
     if (step_) step_("file in place");
     return true;
+}
+
+void Store::FlushLater(const QString& absolutePath) const {
+    flusher_->Add(absolutePath);
+}
+
+void Store::FlushNow() const {
+    flusher_->Flush();
 }
 
 bool Store::Load(QString* error) {
@@ -403,6 +423,13 @@ bool Store::Open(QString* error) {
         if (error)
             *error = QString("cannot switch the database %1 to write-ahead logging: %2")
                          .arg(path, mode.isValid() ? mode.toString() : why);
+        return false;
+    }
+    // A commit is whole once its log is written: a crash of the process
+    // cannot lose it, and the flusher takes the log to the disk a moment
+    // later instead of this thread waiting for it at every commit.
+    if (!Run(db, "PRAGMA synchronous = NORMAL", &why)) {
+        if (error) *error = QString("cannot set the commit mode of %1: %2").arg(path, why);
         return false;
     }
 

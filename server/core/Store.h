@@ -21,6 +21,8 @@
 
 namespace localnet {
 
+class Flusher;
+
 struct Account {
     QString username;  // stored as created; looked up case-insensitively
     QString fullName;
@@ -95,6 +97,11 @@ class Store {
     QString ResolvePath(const QString& relative) const;
     // Atomic whole-file write under the data folder; creates parent folders.
     bool WriteFile(const QString& relative, const QByteArray& bytes) const;
+    // A file put in place under the data folder by other means (a rename):
+    // it reaches the disk with the next round of the store's flusher.
+    void FlushLater(const QString& absolutePath) const;
+    // Returns once every change and file so far is on the disk.
+    void FlushNow() const;
 
     // Accepts "1234567" and "123.4567"; empty when not a zorvic number.
     static QString NormalizeNumber(const QString& text);
@@ -158,6 +165,9 @@ class Store {
     std::function<void(const char*)> step_;
     QString lastError_;
     bool readOnly_ = false;
+    // Commits and file writes return once the system has them; this thread
+    // takes them on to the disk (see Flusher.h).
+    std::unique_ptr<Flusher> flusher_;
 };
 
 }  // namespace localnet

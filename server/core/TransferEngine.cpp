@@ -5,7 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
+#include <cstdio>
 #include <algorithm>
 #include <limits>
 
@@ -194,9 +195,17 @@ void TransferEngine::HandleUploadRequest(ClientSession& session, int32_t code,
         return;
     }
     const QString path = network_.GetStore().ResolvePath(decision.path);
-    std::unique_ptr<QFileDevice, DiscardUpload> file(
-        decision.gather ? static_cast<QFileDevice*>(new QFile(path)) : new QSaveFile(path),
-        DiscardUpload{decision.gather});
+    // A gathered upload is written where its service said; any other is
+    // written beside its final name and renamed over it once whole, so that
+    // the old file stays served until then. Either goes if never finished.
+    std::unique_ptr<QFileDevice, DiscardUpload> file(nullptr, DiscardUpload{true});
+    if (decision.gather) {
+        file.reset(new QFile(path));
+    } else {
+        auto* side = new QTemporaryFile(path + ".XXXXXX");
+        side->setAutoRemove(false);
+        file.reset(side);
+    }
     if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath()) ||
         !file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         network_.Log(session.PeerText() + " cannot store an upload at " + decision.path);
@@ -207,6 +216,7 @@ void TransferEngine::HandleUploadRequest(ClientSession& session, int32_t code,
     upload.total = size;
     upload.file = std::move(file);
     upload.gathered = decision.gather;
+    upload.finalPath = path;
     upload.done = std::move(decision.done);
     net::MessageWriter w(net::upload::kGoAhead);
     w.Int(slot);
@@ -250,9 +260,18 @@ void TransferEngine::HandleChunk(ClientSession& session, net::MessageReader& fie
         upload.file.get_deleter().remove = !stored;
         if (!stored) network_.Log(session.PeerText() + " upload could not be stored at " + path);
     } else if (complete) {
-        path = upload.file->fileName();
-        stored = static_cast<QSaveFile&>(*upload.file).commit();
-        if (!stored) network_.Log(session.PeerText() + " upload could not be stored at " + path);
+        path = upload.finalPath;
+        const QString side = upload.file->fileName();
+        upload.file->close();
+        stored = upload.file->error() == QFileDevice::NoError &&
+                 std::rename(QFile::encodeName(side).constData(),
+                             QFile::encodeName(path).constData()) == 0;
+        if (stored) {
+            upload.file.get_deleter().remove = false;
+            network_.GetStore().FlushLater(path);
+        } else {
+            network_.Log(session.PeerText() + " upload could not be stored at " + path);
+        }
     }
     UploadDone done = std::move(upload.done);
     state.uploads.erase(up);

@@ -76,8 +76,8 @@ using UploadHandler =
     std::function<UploadDecision(ClientSession&, int32_t size, net::MessageReader& fields)>;
 using DownloadHandler = std::function<DownloadDecision(ClientSession&, net::MessageReader& fields)>;
 
-// Deletes an upload's file object; a gathered file goes with it unless it
-// was handed over to its service.
+// Deletes an upload's file object, and its file unless that was put in place
+// or handed over to its service.
 struct DiscardUpload {
     bool remove;
     void operator()(QFileDevice* file) const;
@@ -110,6 +110,7 @@ class TransferEngine : public QObject {
         qint64 received = 0;
         std::unique_ptr<QFileDevice, DiscardUpload> file{nullptr, DiscardUpload{false}};
         bool gathered = false;
+        QString finalPath;  // where a whole upload that is not gathered goes
         UploadDone done;
     };
     struct Download {
