@@ -263,6 +263,20 @@ TEST(LoadgenProbes, ReadsAProcessUseAndSaysWhenItCannot) {
     EXPECT_DOUBLE_EQ(PercentChange(-1, 900), 0.0);  // nothing to compare with
 }
 
+// Processor time is read past the process name, which may itself hold
+// spaces and parentheses.
+TEST(LoadgenProbes, ProcessorTimeCountsFieldsFromTheLastParenthesis) {
+    const double tick = static_cast<double>(::sysconf(_SC_CLK_TCK));
+    EXPECT_DOUBLE_EQ(CpuSecondsOfStat("42 (a) b (c) S 1 42 42 0 -1 4194560 10 0 0 0 " +
+                                      std::to_string(static_cast<int>(3 * tick)) + " " +
+                                      std::to_string(static_cast<int>(tick)) + " 0 0 20 0"),
+                     4.0);
+    EXPECT_EQ(CpuSecondsOfStat("42 (cut short) S 1 42"), -1);
+    EXPECT_EQ(CpuSecondsOfStat("no name at all"), -1);
+    EXPECT_GE(ProcessCpuSeconds(static_cast<int>(::getpid())), 0);
+    EXPECT_EQ(ProcessCpuSeconds(1 << 30), -1);
+}
+
 TEST(LoadgenProbes, LoopbackPingPongMeasuresRoundTripsUntilStopped) {
     Stats stats;
     std::atomic<bool> stop{false};

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -74,6 +75,33 @@ std::pair<long, long> ProcessUse(int pid) {
         ::closedir(d);
     }
     return {rss, fds};
+}
+
+double CpuSecondsOfStat(const std::string& statLine) {
+    // The name in parentheses may hold spaces and parentheses of its own:
+    // the fields are counted from the last ')'. utime and stime are the
+    // 14th and 15th fields, the 12th and 13th after the name.
+    const size_t close = statLine.rfind(')');
+    if (close == std::string::npos) return -1;
+    std::istringstream rest(statLine.substr(close + 1));
+    std::string field;
+    unsigned long long user = 0, system = 0;
+    for (int i = 1; i <= 13 && rest >> field; ++i) {
+        if (i == 12) user = std::strtoull(field.c_str(), nullptr, 10);
+        if (i == 13) {
+            system = std::strtoull(field.c_str(), nullptr, 10);
+            const long tick = ::sysconf(_SC_CLK_TCK);
+            return tick > 0 ? static_cast<double>(user + system) / static_cast<double>(tick) : -1;
+        }
+    }
+    return -1;
+}
+
+double ProcessCpuSeconds(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return -1;
+    return CpuSecondsOfStat(line);
 }
 
 double PercentChange(long from, long to) {

@@ -14,6 +14,11 @@ namespace loadgen {
 // Resident memory in KiB and open descriptors of a process; -1 when unknown.
 std::pair<long, long> ProcessUse(int pid);
 
+// Processor time (user and system) a process has used, in seconds; -1 when
+// unknown. `statLine` is the text of /proc/<pid>/stat.
+double ProcessCpuSeconds(int pid);
+double CpuSecondsOfStat(const std::string& statLine);
+
 // Percent change from `from` to `to`.
 double PercentChange(long from, long to);
 

@@ -152,6 +152,8 @@ int main(int argc, char** argv) {
         if (!RunLoopback(stats, "raw loopback rtt", pingBytes, 50, stop))
             stats.Fail("raw loopback rtt");
     });
+    const double cpuBefore = o.pid > 0 ? ProcessCpuSeconds(o.pid) : -1;
+    const auto runStart = std::chrono::steady_clock::now();
     std::vector<std::unique_ptr<User>> users;
     std::vector<std::thread> threads;
     for (int i = 0; i < o.users; ++i) {
@@ -180,6 +182,12 @@ int main(int argc, char** argv) {
                     o.seconds, rss, peakRss, fds, peakFds);
         std::printf("memory from 20%% to the end of the run: %+.1f%%\n",
                     PercentChange(earlyRss, rss));
+        const double cpuAfter = ProcessCpuSeconds(o.pid);
+        const double wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - runStart).count();
+        if (cpuBefore >= 0 && cpuAfter >= 0 && wall > 0)
+            std::printf("server processor time during the run: %.1f s (%.0f%% of one core)\n",
+                        cpuAfter - cpuBefore, 100.0 * (cpuAfter - cpuBefore) / wall);
     }
     stop = true;
     for (auto& t : threads) t.join();
