@@ -4,10 +4,10 @@
 // commits without waiting for its log to reach the disk, and files are put in
 // place without waiting either; both are then in the system's cache, which a
 // crash of the process does not lose. This thread pushes them to the disk a
-// moment later (files before the database log, so that a row never reaches
-// the disk ahead of its file), so that a power cut costs at most that moment.
-// The server thread therefore never stalls behind a slow disk: a message
-// relayed between two users waits for nobody's upload.
+// moment later, files and their folders before the database's log in each
+// round, so that a power cut costs at most that moment. The server's thread
+// thus no longer waits for a slow disk at every change: a message relayed
+// between two users does not queue behind somebody's upload.
 
 #include <QString>
 #include <chrono>
@@ -23,7 +23,7 @@ class Flusher {
   public:
     // `delay`: how long a change may wait, so that the changes of a busy
     // moment share one round.
-    explicit Flusher(std::chrono::milliseconds delay = std::chrono::milliseconds(20));
+    explicit Flusher(std::chrono::milliseconds delay = std::chrono::milliseconds(200));
     ~Flusher();  // flushes what is pending, then stops
     Flusher(const Flusher&) = delete;
     Flusher& operator=(const Flusher&) = delete;
