@@ -1,11 +1,17 @@
 // zorvic-localnet: the directory, network and file servers of a local zorvic
 // network in one process.
 
+#include <signal.h>
 #include <sys/resource.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QSocketNotifier>
 #include <cstdio>
+#include <memory>
 
 #include "server/core/EpollDispatcher.h"
 #include "server/core/LocalNetwork.h"
@@ -165,8 +171,31 @@ int main(int argc, char** argv) {
     options.quiet = parser.isSet("quiet");
 
     RaiseDescriptorLimit();
+    // A stop asked for (the service manager's TERM, Ctrl+C) ends the loop, so
+    // that the store closes and takes what is pending to the disk. Blocked
+    // before any thread starts, so that only the descriptor hears them.
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGTERM);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGHUP);
+    std::unique_ptr<QSocketNotifier> stopNotifier;
+    const int stopFd = pthread_sigmask(SIG_BLOCK, &stops, nullptr) == 0
+                           ? signalfd(-1, &stops, SFD_CLOEXEC | SFD_NONBLOCK)
+                           : -1;
+    if (stopFd >= 0) {
+        stopNotifier = std::make_unique<QSocketNotifier>(stopFd, QSocketNotifier::Read);
+        QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &app, [stopFd] {
+            signalfd_siginfo info{};
+            while (read(stopFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+            }
+            QCoreApplication::quit();
+        });
+    }
     localnet::LocalNetwork network(options);
     QString error;
     if (!network.Start(&error)) return Fail(error);
-    return app.exec();
+    const int code = app.exec();
+    network.Log("stopped");
+    return code;
 }

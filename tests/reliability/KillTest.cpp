@@ -59,6 +59,15 @@ class ChildServer {
         return process_.state() == QProcess::NotRunning &&
                process_.exitStatus() == QProcess::CrashExit;
     }
+    // Asks the server to stop as the service manager does; true when it
+    // ended of itself, with status 0, within the deadline.
+    bool Terminate(std::chrono::milliseconds deadline) {
+        process_.terminate();
+        SpinUntil([&] { return process_.state() == QProcess::NotRunning; }, deadline);
+        log_ += process_.readAllStandardError();
+        return process_.state() == QProcess::NotRunning &&
+               process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
+    }
     void Stop() {
         if (process_.state() == QProcess::NotRunning) return;
         process_.kill();
@@ -441,3 +450,26 @@ TEST(KilledServer, PollBallot) {
 }
 
 }  // namespace
+
+// A stop asked for ends the server's loop: it closes its store (so what was
+// pending reaches the disk) and exits with 0, and what it had answered is
+// there at the next start.
+TEST(StoppedServer, TermEndsTheLoopAndKeepsWhatWasAnswered) {
+    testsupport::TempDir dir;
+    {
+        ChildServer server;
+        ASSERT_TRUE(server.Start(dir.path(), {})) << server.Log();
+        TestClient c;
+        ASSERT_TRUE(c.Connect(server.networkPort));
+        auto m = servertest::CreationEnvelope("1234567", "Kim Kane", "kim", "kimpass",
+                                              "6a1b9c3e-0000-4000-8000-0000000000aa", "none");
+        c.SendRaw(QByteArray(reinterpret_cast<const char*>(m->data), m->remaining));
+        ASSERT_TRUE(c.Receive(std::chrono::milliseconds(3000)));
+        ASSERT_TRUE(server.Terminate(std::chrono::milliseconds(5000))) << server.Log();
+        EXPECT_NE(server.Log().find("zorvic-localnet: stopped"), std::string::npos) << server.Log();
+    }
+    ChildServer again;
+    ASSERT_TRUE(again.Start(dir.path(), {})) << again.Log();
+    TestClient net;
+    EXPECT_TRUE(LogIn(net, again.networkPort, "kim"));
+}
