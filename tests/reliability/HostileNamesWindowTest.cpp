@@ -52,16 +52,20 @@ namespace {
 // What every name below would make, were it followed as a path.
 constexpr char kMarker[] = "zz-escaped";
 
-// Names built to leave a folder: its parent, a climb, an absolute path, a
-// NUL that a C string would stop at, and one far longer than a file name.
+// Names built to leave a folder: its parent, climbs of every depth from the
+// data folder's files up past the user's home, absolute paths, a NUL that a
+// C string would stop at, and one far longer than a file name.
 std::vector<std::string> HostileNames() {
-    return {
-        "..",
-        std::string("../../") + kMarker,
-        std::string("/tmp/") + kMarker,
-        std::string("a\0/../../", 9) + kMarker,
-        std::string(5000, 'n') + ".txt",
-    };
+    std::vector<std::string> names = {".."};
+    for (int up : {2, 4, 5, 6, 12}) {
+        std::string climb;
+        for (int i = 0; i < up; ++i) climb += "../";
+        names.push_back(climb + (up == 12 ? "tmp/" : "") + kMarker);
+    }
+    names.push_back(std::string("/tmp/") + kMarker);
+    names.push_back(std::string("a\0/../../", 9) + kMarker);
+    names.push_back(std::string(5000, 'n') + ".txt");
+    return names;
 }
 
 QSet<QString> FilesUnder(const QString& folder) {
@@ -72,21 +76,35 @@ QSet<QString> FilesUnder(const QString& folder) {
 }
 
 // The user's home, looked at before and after: every file that appeared
-// lies in the data folder or is one the user chose, and nothing named by
-// the server appeared beside the home or in the temporary folder.
+// lies in the data folder or is one the user chose, nothing named by the
+// server appeared beside the home or in the temporary folder, and the decoys
+// laid where a climb out of the data folder would land (the home, and the
+// folder above the data folder) are untouched: a file made there and taken
+// away again still shows.
 class HomeScan {
   public:
     HomeScan(const std::string& home, const std::string& dataDir)
         : home_(QString::fromStdString(home)),
-          data_(QDir(QString::fromStdString(dataDir)).canonicalPath() + "/"),
-          before_(FilesUnder(home_)),
-          beside_(Marked(QFileInfo(home_).absolutePath())) {}
+          data_(QDir(QString::fromStdString(dataDir)).canonicalPath() + "/") {
+        for (QString folder = QFileInfo(QString::fromStdString(dataDir)).absolutePath();
+             folder.startsWith(home_); folder = QFileInfo(folder).absolutePath()) {
+            QFile decoy(folder + "/" + kMarker);
+            if (decoy.open(QIODevice::WriteOnly)) decoy.write(kDecoy);
+            decoys_ << decoy.fileName();
+        }
+        before_ = FilesUnder(home_);
+        beside_ = Marked(QFileInfo(home_).absolutePath());
+    }
 
     QString Strays(const QStringList& chosen = {}) const {
         QStringList out;
         for (const QString& f : FilesUnder(home_)) {
             if (before_.contains(f) || chosen.contains(f)) continue;
             if (!QFileInfo(f).canonicalFilePath().startsWith(data_)) out << f;
+        }
+        for (const QString& d : decoys_) {
+            QFile decoy(d);
+            if (!decoy.open(QIODevice::ReadOnly) || decoy.readAll() != kDecoy) out << d;
         }
         const QStringList beside = Marked(QFileInfo(home_).absolutePath());
         for (const QString& f : beside)
@@ -95,14 +113,17 @@ class HomeScan {
         out.sort();
         return out.join(' ');
     }
+    int Decoys() const { return int(decoys_.size()); }
 
   private:
+    static constexpr char kDecoy[] = "a decoy: nothing may write here";
     static QStringList Marked(const QString& folder) {
         return QDir(folder).entryList({QStringLiteral("*") + kMarker + "*"},
                                       QDir::AllEntries | QDir::Hidden | QDir::System);
     }
     QString home_;
     QString data_;
+    QStringList decoys_;
     QSet<QString> before_;
     QStringList beside_;
 };
@@ -130,7 +151,9 @@ class HostileNamesWindow : public ::testing::Test {
         return h;
     }
     static HomeScan Scan(apptest::AppHarness& h) {
-        return HomeScan(h.home.path(), h.state->Client().DataDirectory());
+        HomeScan scan(h.home.path(), h.state->Client().DataDirectory());
+        EXPECT_EQ(scan.Decoys(), 2);  // the home, and the folder holding the data folder
+        return scan;
     }
     static QString ResponseText(apptest::AppHarness& h) {
         auto& w = h.state->ServerResponseWindow();
