@@ -25,6 +25,7 @@
 #include "mailbox/MailboxModule.h"
 #include "net/Client.h"
 #include "net/Protocol.h"
+#include "net/RoutingTestSupport.h"
 #include "polls/ListPolls.h"
 #include "polls/PollingCenterDlg.h"
 #include "polls/PollsModule.h"
@@ -263,6 +264,88 @@ TEST_F(HostileNamesWindow, AnAttachmentIsSavedOnlyWhereTheUserChose) {
     EXPECT_EQ(FilesUnder(QString::fromStdString(chosen.path())), QSet<QString>{target});
     EXPECT_EQ(scan.Strays().toStdString(), "");
     EXPECT_TRUE(SlotFree(*bob, mailbox::CMailboxMessageDlg::kTransferSlotAttachment));
+}
+
+// The message window against a scripted server that sends what the local
+// network never would: attachment names longer than the answer may carry,
+// with a NUL, or climbing out of folders.
+class HostileMailServer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        h = std::make_unique<apptest::AppHarness>();
+        auto* module = h->state->FindModule<mailbox::MailboxModule>();
+        box = module->Window();
+        reader = module->Reader();
+        box->OpenMailbox();
+        Serve(15, "MAILBOX_ROOTDIR_INBOX\nPrimary 2 Primary\n");
+        Serve(16, "13 4 1 alice 1700000100 Figures\n");
+        Drain();
+    }
+    net::Client& Client() { return h->state->Client(); }
+    void Route(net::MessageWriter& m, net::Primary p) {
+        const net::bufHeader header =
+            routingtest::Receive(Client().FileServer(), m, p, +net::Secondary::Response);
+        Client().router().RouteMsg(Client().FileServer(), header);
+    }
+    void Serve(int32_t slot, const std::string& bytes) {
+        net::MessageWriter m(net::download::kStart);
+        m.Int(slot).Int(int32_t(bytes.size())).Raw(bytes.data(), int(bytes.size()));
+        Route(m, net::Primary::Download);
+    }
+    void AttachmentName(const std::string& name) {
+        net::MessageWriter m(9);
+        m.Str(name);
+        Route(m, net::Primary::Mailbox);
+    }
+    // The requests queued since the last look, as "primary/code".
+    std::vector<std::string> Drain() {
+        std::vector<std::string> out;
+        for (const auto& sent : routingtest::Drain(Client().FileServer()))
+            out.push_back(std::to_string(sent.header.nDescPrimary) + "/" +
+                          std::to_string(sent.Reader().Code()));
+        return out;
+    }
+    // Opens the one message and answers its name request with `name`.
+    void Open(const std::string& name) {
+        box->OpenMessage(0);
+        ASSERT_EQ(Drain(), std::vector<std::string>{"14/4"});
+        AttachmentName(name);
+    }
+    // The rest of an opening: the recipient list and the body.
+    bool Finish() {
+        if (Drain() != std::vector<std::string>{"3/12"}) return false;
+        Serve(22, "0 bob bob\n");
+        if (Drain() != std::vector<std::string>{"3/13"}) return false;
+        Serve(23, "Attached.");
+        return SpinUntil([&] { return reader->isVisible(); });
+    }
+
+    std::unique_ptr<apptest::AppHarness> h;
+    mailbox::CMailboxDlg* box = nullptr;
+    mailbox::CMailboxMessageDlg* reader = nullptr;
+};
+
+// An answer too long to be a name is no name: nothing opens from it, and
+// the next opening of the message is not mistaken for the one it ended.
+TEST_F(HostileMailServer, AnUnreadableAttachmentNameLeavesLaterOpeningsWhole) {
+    Open(std::string(5000, 'n') + ".txt");
+    EXPECT_EQ(Drain(), std::vector<std::string>{});
+    EXPECT_FALSE(reader->isVisible());
+
+    Open("../../../../" + std::string(kMarker) + "\n");
+    ASSERT_TRUE(Finish());
+    EXPECT_EQ(reader->AttachmentField()->text(), "../../../../" + QString(kMarker));
+    reader->DownloadButton()->click();  // the save dialog is cancelled
+    ASSERT_FALSE(h->dialogs.files.isEmpty());
+    ExpectPlainName(h->dialogs.files.back().path);
+
+    // A NUL in the name: the save dialog is still offered a plain name.
+    reader->hide();
+    Open(std::string("a\0/../../", 9) + kMarker + "\n");
+    ASSERT_TRUE(Finish());
+    reader->DownloadButton()->click();
+    ExpectPlainName(h->dialogs.files.back().path);
+    EXPECT_FALSE(reader->Downloading());
 }
 
 // A history listing as it comes off the wire.
