@@ -13,8 +13,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSet>
+#include <QTest>
 
 #include "app/AppHarness.h"
+#include "contacts/ContactList.h"
 #include "contacts/ContactsModule.h"
 #include "history/HistoryListing.h"
 #include "history/HistoryModule.h"
@@ -441,6 +443,10 @@ TEST_F(HostileNamesWindow, WhiteboardPagesStayInTheDataFolder) {
 
     std::vector<std::string> names = HostileNames();
     names.push_back(std::string(300, '.'));
+    // Each name a contact, as a contact list from the network would make it.
+    std::vector<contacts::Contact> book;
+    for (const std::string& name : names) book.push_back({name, "0", 1});
+    contacts.ContactListArrived(book);
     for (const std::string& name : names) {
         SCOPED_TRACE(testing::PrintToString(name));
         contacts.RunCommand(contacts::ContactsModule::kViewWhiteboard, name);
@@ -463,6 +469,30 @@ TEST_F(HostileNamesWindow, WhiteboardPagesStayInTheDataFolder) {
     EXPECT_TRUE(QFileInfo(QString::fromStdString(
                               bob->DataFile("files/remote/accounts/.../notepad")))
                     .isDir());
+}
+
+// A hostile name asked for while another account's page is shown changes
+// nothing of what is shown: the page still turns, still refreshes and can
+// still be dragged into the drawing window.
+TEST_F(HostileNamesWindow, AHostileNameLeavesTheViewedWhiteboardAsItWas) {
+    auto bob = LogIn("bob");
+    auto& board = *bob->state->FindModule<whiteboard::WhiteboardModule>();
+    whiteboard::CNotepadViewDlg& view = *board.ViewWindow();
+    ASSERT_TRUE(view.OpenView("alice", 1));
+    ASSERT_TRUE(SpinUntil([&] { return view.isVisible() && view.Ready(); }));
+    ASSERT_TRUE(SlotFree(*bob, 3));
+
+    for (const std::string& name : HostileNames()) {
+        SCOPED_TRACE(testing::PrintToString(name));
+        EXPECT_FALSE(view.OpenView(name, 1));
+        EXPECT_EQ(view.Account(), "alice");
+        EXPECT_EQ(view.Page(), 1);
+    }
+    // The page corner turns alice's pages on.
+    QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(640, 405));
+    ASSERT_TRUE(SpinUntil([&] { return view.Ready() && view.Page() == 2; }));
+    EXPECT_EQ(view.windowTitle(), "Whiteboard - View [alice] Page 2");
+    EXPECT_EQ(ResponseText(*bob).toStdString(), "");
 }
 
 // (Poll owners and ids.) A poll list naming hostile owners: taking a poll
