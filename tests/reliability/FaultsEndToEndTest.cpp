@@ -22,7 +22,6 @@
 #include "mailbox/MailboxModule.h"
 #include "server/mailbox/MailboxService.h"
 #include "shell/MainDlg.h"
-#include "ui/FixedButton.h"
 #include "signin/AuthenticatingDlg.h"
 #include "signin/LoginDlg.h"
 #include "net/MsgNetwork.h"
@@ -30,6 +29,7 @@
 #include "server/core/Faults.h"
 #include "server/core/TransferEngine.h"
 #include "server/documents/DocumentsService.h"
+#include "ui/FixedButton.h"
 #include "ui/ServerResponseDlg.h"
 #include "support/qt/LocalNetworkFixture.h"
 

@@ -73,7 +73,8 @@ std::vector<std::string> HostileNames() {
 
 QSet<QString> FilesUnder(const QString& folder) {
     QSet<QString> found;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) found << it.next();
     return found;
 }
@@ -227,7 +228,8 @@ TEST_F(HostileNamesWindow, AnAttachmentIsSavedOnlyWhereTheUserChose) {
     mailbox::CMailboxMessageDlg& reader = *mail.Reader();
     const auto rowOf = [&](size_t i) {
         for (int r = 0; r < box.List()->model()->rowCount(); ++r)
-            if (box.List()->model()->index(r, 1).data().toString() == QStringLiteral("Hostile %1").arg(i))
+            if (box.List()->model()->index(r, 1).data().toString() ==
+                QStringLiteral("Hostile %1").arg(i))
                 return r;
         return -1;
     };
@@ -466,13 +468,13 @@ TEST_F(HostileNamesWindow, WhiteboardPagesStayInTheDataFolder) {
     // it knows no such account.
     ASSERT_TRUE(view.OpenView("...", 1));
     ASSERT_TRUE(SpinUntil([&] { return !ResponseText(*bob).isEmpty(); }));
-    EXPECT_TRUE(ResponseText(*bob).contains(
-        "An account with the specified username could not be found"));
+    EXPECT_TRUE(
+        ResponseText(*bob).contains("An account with the specified username could not be found"));
     EXPECT_TRUE(SlotFree(*bob, 3));
     EXPECT_EQ(scan.Strays().toStdString(), "");
-    EXPECT_TRUE(QFileInfo(QString::fromStdString(
-                              bob->DataFile("files/remote/accounts/.../notepad")))
-                    .isDir());
+    EXPECT_TRUE(
+        QFileInfo(QString::fromStdString(bob->DataFile("files/remote/accounts/.../notepad")))
+            .isDir());
 }
 
 // A hostile name asked for while another account's page is shown changes
@@ -539,7 +541,8 @@ TEST_F(HostileNamesWindow, PollFilesStayInTheDataFolder) {
     int asked = 0;
     for (int row = 0; row < center.List()->RowCount(); ++row) {
         SCOPED_TRACE(row);
-        for (auto button : {polls::CPollingCenterDlg::kTake, polls::CPollingCenterDlg::kViewResults}) {
+        for (auto button :
+             {polls::CPollingCenterDlg::kTake, polls::CPollingCenterDlg::kViewResults}) {
             center.List()->SelectRows({row});
             if (!center.ButtonAt(button)->isEnabled()) continue;
             bob->state->ServerResponseWindow().hide();
