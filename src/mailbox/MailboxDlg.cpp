@@ -447,6 +447,12 @@ void CMailboxDlg::Handle(const MailboxEvent& event) {
         case Kind::AttachmentName:
             if (hooks_.attachmentName) hooks_.attachmentName(event.text);
             break;
+        case Kind::AttachmentNameUnreadable:
+            // Nothing to show (the log says why), but the reader's request
+            // was answered: without this it would take the next answer for
+            // this one and never open another message with an attachment.
+            if (hooks_.attachmentNameUnreadable) hooks_.attachmentNameUnreadable();
+            break;
         case Kind::None:
             break;
     }

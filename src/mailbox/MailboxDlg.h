@@ -53,6 +53,7 @@ struct MailboxHooks {
     std::function<void()> recipientsRefused;
     std::function<void(bool withReport, int32_t value)> sent;
     std::function<void(const std::string& name)> attachmentName;
+    std::function<void()> attachmentNameUnreadable;
     std::function<void()> messageGone;
     // New mail arrived (before the alert comes up): the desktop may be told.
     std::function<void()> newMail;

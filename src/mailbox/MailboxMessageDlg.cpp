@@ -188,6 +188,10 @@ void CMailboxMessageDlg::MessageGone() {
     if (namesOutstanding_ > 0) --namesOutstanding_;
 }
 
+void CMailboxMessageDlg::AttachmentNameUnreadable() {
+    if (namesOutstanding_ > 0) --namesOutstanding_;
+}
+
 void CMailboxMessageDlg::RequestRecipients() {
     recipientsWaiting_ = false;
     const std::string path = net::PrepareTransferFile(client_.DataDirectory(), kInRecipientsFile);

@@ -49,6 +49,8 @@ class CMailboxMessageDlg : public ui::CSkinnedDlg {
     // Mailbox responses 9 and 10.
     void AttachmentNameArrived(const std::string& name);
     void MessageGone();
+    // An answer whose name could not be read: the opening it answers stops.
+    void AttachmentNameUnreadable();
     // The transfers of slots 22, 23 and 24.
     void RecipientsArrived(uint32_t purpose);
     void RecipientsRefused(uint32_t purpose);

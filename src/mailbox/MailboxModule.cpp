@@ -84,6 +84,7 @@ void MailboxModule::Register(shell::ModuleContext& ctx) {
     hooks.attachmentName = [reader](const std::string& name) {
         reader->AttachmentNameArrived(name);
     };
+    hooks.attachmentNameUnreadable = [reader] { reader->AttachmentNameUnreadable(); };
     hooks.messageGone = [reader] { reader->MessageGone(); };
     if (shell::Notifier* notifier = ctx.Notifier()) {
         shell::Settings& settings = ctx.Settings();

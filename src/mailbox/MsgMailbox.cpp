@@ -71,7 +71,9 @@ MailboxEvent DecodeResponse(net::MessageReader& reader, net::LogLine& log) {
                 log.Write(
                     "MsgMailbox.HandleResponseAttachmentName(0): Unable to decode attachment "
                     "name");
-                return {};
+                e.text.clear();
+                e.kind = Kind::AttachmentNameUnreadable;
+                return e;
             }
             e.kind = Kind::AttachmentName;
             return e;

@@ -29,6 +29,9 @@ struct MailboxEvent {
         SentWithReport,
         UnreadMail,
         AttachmentName,
+        // An attachment-name answer whose name does not decode: still the
+        // answer to one request, so the reader can keep its count.
+        AttachmentNameUnreadable,
         MessageGone,
         NewMail,
     };
@@ -42,7 +45,7 @@ struct MailboxEvent {
 
 // Decodes the message in `buffer`; on a field that fails its range, or a code
 // or secondary descriptor the family does not know, writes the log text and
-// returns Kind::None.
+// returns Kind::None (an attachment name that fails: AttachmentNameUnreadable).
 MailboxEvent DecodeMailbox(const net::MessageBuffer& buffer, const net::bufHeader& header,
                            net::LogLine& log);
 

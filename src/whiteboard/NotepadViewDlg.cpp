@@ -32,10 +32,19 @@ CNotepadViewDlg::CNotepadViewDlg(const ui::Skin& skin, ui::Dialogs& dialogs,
 }
 
 bool CNotepadViewDlg::OpenView(const std::string& account, int page) {
+    // A name that cannot be asked for (one that is no folder name) leaves
+    // the account shown as it was: its page still turns and refreshes.
+    const std::string shownAccount = account_;
+    const int shownPage = page_;
+    const bool shownSilent = silent_;
     account_ = account;
     page_ = page;
     silent_ = false;
-    return Ask();
+    if (Ask()) return true;
+    account_ = shownAccount;
+    page_ = shownPage;
+    silent_ = shownSilent;
+    return false;
 }
 
 bool CNotepadViewDlg::Ask() {

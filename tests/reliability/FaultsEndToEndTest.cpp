@@ -5,11 +5,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
 
 #include "app/AppHarness.h"
+#include "mailbox/AttachmentProgressDlgs.h"
+#include "mailbox/ListMessage.h"
+#include "mailbox/MailboxDlg.h"
+#include "mailbox/MailboxMessageDlg.h"
+#include "mailbox/MailboxModule.h"
+#include "server/mailbox/MailboxService.h"
 #include "shell/MainDlg.h"
 #include "signin/AuthenticatingDlg.h"
 #include "signin/LoginDlg.h"
@@ -18,6 +29,7 @@
 #include "server/core/Faults.h"
 #include "server/core/TransferEngine.h"
 #include "server/documents/DocumentsService.h"
+#include "ui/FixedButton.h"
 #include "ui/ServerResponseDlg.h"
 #include "support/qt/LocalNetworkFixture.h"
 
@@ -47,7 +59,12 @@ class FaultsEndToEnd : public ::testing::Test {
     signin::CAuthenticatingDlg& Auth() { return h->state->AuthenticatingWindow(); }
     shell::CzorvicDlg& Main() { return h->state->MainWindow(); }
 
-    void LogIn() { h->ConfirmLogin("alice", "alicepass"); }
+    void LogIn() { h->ConfirmLogin(user_, password_); }
+    void LogInAs(const QString& user, const QString& password) {
+        user_ = user;
+        password_ = password;
+        LogIn();
+    }
     // A request of a family nothing else uses while logged in: the faults
     // limited to its answers start only when the test says so.
     void AskForNetworkInformation() {
@@ -164,6 +181,8 @@ class FaultsEndToEnd : public ::testing::Test {
 
     LocalNetworkFixture network;
     std::unique_ptr<AppHarness> h;
+    QString user_ = "alice";
+    QString password_ = "alicepass";
 };
 
 // One kind of transfer under one fault.
@@ -249,6 +268,115 @@ INSTANTIATE_TEST_SUITE_P(
                       TransferUnderFault{"poll file download", "server=file,only=3,drop-after=0"},
                       TransferUnderFault{"poll file download", "server=file,only=3,cut-after=0"},
                       TransferUnderFault{"poll file download", "server=file,only=3,garbage-after=0"}));
+
+// Bob saves an attachment alice sent him, the way a user does: the mailbox,
+// the message, "Download...", a file chosen in the save dialog.
+class FaultsDuringAttachmentDownload : public FaultsEndToEnd,
+                                       public ::testing::WithParamInterface<const char*> {
+  protected:
+    static constexpr qsizetype kAttachmentBytes = 200 * 1024;
+
+    void SendBobAnAttachment() {
+        localnet::MailboxService* service = nullptr;
+        for (const auto& s : network.Network().AllServices())
+            if (auto* m = dynamic_cast<localnet::MailboxService*>(s.get())) service = m;
+        ASSERT_NE(service, nullptr);
+        attachment_.resize(kAttachmentBytes);
+        for (qsizetype i = 0; i < kAttachmentBytes; ++i)
+            attachment_[i] = static_cast<char>((i * 13 + i / 4096) & 0xFF);
+        localnet::MailboxService::Delivery d;
+        d.number = "1234567";
+        d.sender = "alice";
+        d.recipients = {"bob"};
+        d.subject = "Figures";
+        d.body = "The figures are attached.";
+        d.hasAttachment = true;
+        d.attachmentName = "figures.bin";
+        d.attachment = attachment_;
+        QString error;
+        ASSERT_TRUE(service->Deliver(d, nullptr, &error)) << error.toStdString();
+    }
+    mailbox::MailboxModule& Mail() { return *h->state->FindModule<mailbox::MailboxModule>(); }
+    mailbox::CMailboxMessageDlg& Reader() { return *Mail().Reader(); }
+    // Opens the mailbox and the message; the reader comes up with the
+    // attachment's name.
+    void OpenTheMessage() {
+        Main().ToolButton(shell::Tool::Mail)->click();
+        mailbox::CMailboxDlg& box = *Mail().Window();
+        ASSERT_TRUE(SpinUntil([&] { return box.isVisible() && box.List()->model()->rowCount() > 0; }));
+        box.OpenMessage(0);
+        ASSERT_TRUE(SpinUntil([&] { return Reader().isVisible(); }));
+        ASSERT_EQ(Reader().AttachmentField()->text(), "figures.bin");
+        ASSERT_TRUE(Reader().DownloadButton()->isEnabled());
+    }
+    void SaveTheAttachment() {
+        h->dialogs.fileNames.push_back(target_);
+        Reader().DownloadButton()->click();
+        ASSERT_TRUE(Reader().Downloading());
+        ASSERT_TRUE(Reader().DownloadWindow().isVisible());
+    }
+    // Files beside the chosen one: the attachment itself or its bytes
+    // gathered under a passing name.
+    QStringList FilesOfTheTarget() {
+        QStringList found;
+        QDirIterator it(QString::fromStdString(h->home.path()), {"saved.bin*"},
+                        QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) found << it.next();
+        return found;
+    }
+
+    QByteArray attachment_;
+    QString target_;
+};
+
+// The fault strikes after the attachment's first bytes are on disk: the drop
+// routine, the progress window gone, every slot free, nothing under the
+// chosen name nor beside it; logged in again, the same save completes.
+TEST_P(FaultsDuringAttachmentDownload, EndsCleanlyAndTheSaveCanBeRepeated) {
+    StartWith(GetParam());
+    SendBobAnAttachment();
+    target_ = QString::fromStdString(h->home.path()) + "/saved.bin";
+    LogInAs("bob", "bobpass");
+    ASSERT_TRUE(LoggedIn());
+    OpenTheMessage();
+    // The lists and the message came through untouched: the fault waits for
+    // the attachment.
+    ASSERT_FALSE(SpinUntil([&] { return h->dialogs.Texts().contains(kDropped); },
+                           std::chrono::milliseconds(200)));
+    int shown = 0;
+    QObject::connect(Reader().DownloadWindow().Bar(), &QProgressBar::valueChanged,
+                     [&](int v) { shown = std::max(shown, v); });
+    SaveTheAttachment();
+
+    ExpectDropRoutine();
+    // Some of the attachment had arrived when the connection went.
+    EXPECT_GT(shown, 0);
+    EXPECT_FALSE(Reader().Downloading());
+    EXPECT_FALSE(Reader().DownloadWindow().isVisible());
+    ExpectSlotsFree();
+    EXPECT_TRUE(FilesOfTheTarget().isEmpty()) << FilesOfTheTarget().join(' ').toStdString();
+    EXPECT_TRUE(PartialFiles().isEmpty()) << PartialFiles().join(' ').toStdString();
+
+    LogInAgainWithoutFaults();
+    OpenTheMessage();
+    SaveTheAttachment();
+    ASSERT_TRUE(SpinUntil([&] { return !Reader().Downloading(); }));
+    EXPECT_FALSE(Reader().DownloadWindow().isVisible());
+    QFile saved(target_);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll() == attachment_);
+    EXPECT_EQ(FilesOfTheTarget(), QStringList{target_});
+    ExpectSlotsFree();
+    EXPECT_TRUE(h->dialogs.messages.isEmpty()) << h->dialogs.Last().text.toStdString();
+}
+
+// Opening the mailbox and the message takes four downloads of one message
+// each (folder list, message list, recipient list, body); the attachment's
+// start is the fifth, so each fault strikes its first data message.
+INSTANTIATE_TEST_SUITE_P(, FaultsDuringAttachmentDownload,
+                         ::testing::Values("server=file,only=3,drop-after=5",
+                                           "server=file,only=3,cut-after=5",
+                                           "server=file,only=3,garbage-after=5"));
 
 // Refusals come from their real causes and show their texts; the user stays
 // logged in and nothing is kept.
