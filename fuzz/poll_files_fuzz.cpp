@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The results file's cut, in memory as the file-based cut does it.
     const polls::ResultsParts parts = polls::CutResultsBytes(bytes);
     if (parts.result == polls::CutResult::Done) {
-        if (parts.poll.size() > size_t(polls::kMaxResultsPoll) || parts.ballots.size() + 4 > bytes.size())
+        if (parts.poll.size() > size_t(polls::kMaxResultsPoll) ||
+            parts.ballots.size() + 4 > bytes.size())
             __builtin_trap();
         (void)polls::ReadPollBytes(parts.poll);
         (void)polls::ReadBallotsBytes(parts.ballots);

@@ -19,13 +19,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int gradable = polls::GradableCount(read.questions);
     for (size_t q = 0; q < read.questions.size(); ++q) {
         const polls::QuestionTally t = polls::TallyQuestion(read.questions, read.ballots, q);
-        for (float f : {t.trueFraction, t.falseFraction, t.choiceFractions[0],
-                        t.choiceFractions[1], t.choiceFractions[2], t.choiceFractions[3]})
+        for (float f : {t.trueFraction, t.falseFraction, t.choiceFractions[0], t.choiceFractions[1],
+                        t.choiceFractions[2], t.choiceFractions[3]})
             if (!(f >= 0.0f && f <= 1.0f)) __builtin_trap();
         int64_t shown = 0;
         for (const polls::NumericRow& r : t.rows) shown += r.count;
         if (shown > t.answered) __builtin_trap();
-        for (const polls::CBallot& b : read.ballots) (void)polls::DescribeAnswer(read.questions, b, q);
+        for (const polls::CBallot& b : read.ballots)
+            (void)polls::DescribeAnswer(read.questions, b, q);
     }
     for (const polls::CBallot& b : read.ballots) {
         const int score = polls::Score(read.questions, b);

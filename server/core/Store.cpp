@@ -405,6 +405,11 @@ bool Store::Open(QString* error) {
                          .arg(path, mode.isValid() ? mode.toString() : why);
         return false;
     }
+    if (!durable_ && !Run(db, "PRAGMA synchronous = OFF", &why)) {
+        if (error)
+            *error = QString("cannot turn off waiting for the disk in %1: %2").arg(path, why);
+        return false;
+    }
 
     const bool firstFormat = QFileInfo::exists(dataDir_ + "/" + kFirstFormatNetworks);
     if (version < kSchemaVersion && !Migrate(version, error)) return false;

@@ -76,6 +76,9 @@ class Store {
     // Called at each durable step ("file written", "file in place", "before
     // commit", "after commit"); fault injection crashes the process there.
     void SetStepHook(std::function<void(const char*)> hook) { step_ = std::move(hook); }
+    // False only where a crash may lose the last commits (the request
+    // fuzzer): commits then do not wait for the disk. Set before Load.
+    void SetDurable(bool durable) { durable_ = durable; }
 
     // Creates the data folder and the database if needed, brings the schema
     // up to date, imports a data folder of the first format once, and reads
@@ -158,6 +161,7 @@ class Store {
     std::function<void(const char*)> step_;
     QString lastError_;
     bool readOnly_ = false;
+    bool durable_ = true;
 };
 
 }  // namespace localnet

@@ -15,6 +15,9 @@ class Source {
   public:
     virtual ~Source() = default;
     virtual bool Read(void* into, size_t n) = 0;
+    // False when fewer than `n` bytes are left, where that is known: a text
+    // whose length runs past the end is refused before room is made for it.
+    virtual bool Has(size_t) const { return true; }
 
     bool Int(int32_t& out) {
         unsigned char b[4];
@@ -34,7 +37,7 @@ class Source {
     // A text of `min`..`max` bytes.
     bool Text(std::string& out, int32_t min, int32_t max) {
         int32_t n = 0;
-        if (!Int(n) || n < min || n > max) return false;
+        if (!Int(n) || n < min || n > max || !Has(size_t(n))) return false;
         out.assign(size_t(n), '\0');
         return n == 0 || Read(out.data(), size_t(n));
     }
@@ -49,6 +52,7 @@ class MemorySource : public Source {
         pos_ += n;
         return true;
     }
+    bool Has(size_t n) const override { return pos_ <= bytes_.size() && bytes_.size() - pos_ >= n; }
     size_t Pos() const { return pos_; }
 
   private:
