@@ -6,43 +6,32 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
-#include <unistd.h>
 
 #include "polls/model/PollFiles.h"
 #include "polls/model/PollResults.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    char dir[] = "/tmp/poll_results_fuzzXXXXXX";
-    if (!mkdtemp(dir)) return 0;
-    const std::string base(dir);
-    const std::string results = base + "/results", poll = base + "/poll", ballots = base + "/ballots";
-    if (polls::WriteWholeFile(results, bytes)) {
-        const polls::ResultsRead read = polls::ReadResults(results, poll, ballots);
-        if (!read.error.empty() && (!read.questions.empty() || !read.ballots.empty()))
-            __builtin_trap();
-        const int gradable = polls::GradableCount(read.questions);
-        for (size_t q = 0; q < read.questions.size(); ++q) {
-            const polls::QuestionTally t = polls::TallyQuestion(read.questions, read.ballots, q);
-            for (float f : {t.trueFraction, t.falseFraction, t.choiceFractions[0],
-                            t.choiceFractions[1], t.choiceFractions[2], t.choiceFractions[3]})
-                if (!(f >= 0.0f && f <= 1.0f)) __builtin_trap();
-            int64_t shown = 0;
-            for (const polls::NumericRow& r : t.rows) shown += r.count;
-            if (shown > t.answered) __builtin_trap();
-            for (const polls::CBallot& b : read.ballots) (void)polls::DescribeAnswer(read.questions, b, q);
-        }
-        for (const polls::CBallot& b : read.ballots) {
-            const int score = polls::Score(read.questions, b);
-            if (score < 0 || score > gradable) __builtin_trap();
-            (void)polls::ScoreText(score, gradable);
-        }
+    // The bytes in memory, read as the file-based reading reads the file.
+    const polls::ResultsRead read = polls::ReadResultsBytes(bytes);
+    if (!read.error.empty() && (!read.questions.empty() || !read.ballots.empty())) __builtin_trap();
+    const int gradable = polls::GradableCount(read.questions);
+    for (size_t q = 0; q < read.questions.size(); ++q) {
+        const polls::QuestionTally t = polls::TallyQuestion(read.questions, read.ballots, q);
+        for (float f : {t.trueFraction, t.falseFraction, t.choiceFractions[0], t.choiceFractions[1],
+                        t.choiceFractions[2], t.choiceFractions[3]})
+            if (!(f >= 0.0f && f <= 1.0f)) __builtin_trap();
+        int64_t shown = 0;
+        for (const polls::NumericRow& r : t.rows) shown += r.count;
+        if (shown > t.answered) __builtin_trap();
+        for (const polls::CBallot& b : read.ballots)
+            (void)polls::DescribeAnswer(read.questions, b, q);
     }
-    std::remove(results.c_str());
-    std::remove(poll.c_str());
-    std::remove(ballots.c_str());
-    rmdir(dir);
+    for (const polls::CBallot& b : read.ballots) {
+        const int score = polls::Score(read.questions, b);
+        if (score < 0 || score > gradable) __builtin_trap();
+        (void)polls::ScoreText(score, gradable);
+    }
     return 0;
 }

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QColor>
+#include <QOpenGLContext>
 #include <QUrl>
 #include <cstddef>
 #include <cstdint>
@@ -49,15 +50,31 @@ struct Harness {
     Harness() {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         application = std::make_unique<QApplication>(argc, argv);
+        // A window going away asks for the current GL context, whose
+        // per-thread storage Qt makes on first use. Made here, while this
+        // harness is being built, it outlives the harness at exit; made when
+        // a renewed client drops its windows, it would be gone first.
+        (void)QOpenGLContext::currentContext();
         const auto temp = std::filesystem::temp_directory_path();
         fuzzing::RemoveStaleRoots(temp, kRootPrefix);
         root = temp / (kRootPrefix + std::to_string(::getpid()));
         std::filesystem::create_directories(root);
-        app::AppState::Options options;
         options.environment.home = root.string();
         options.environment.xdgDataHome = (root / "data").string();
         options.environment.xdgConfigHome = (root / "config").string();
         options.timings = net::Timings::Fast();
+        state = std::make_unique<app::AppState>(dialogs, options);
+    }
+    // A fresh client in a fresh data directory. The program keeps a window
+    // per correspondent for the whole run, so millions of inputs from random
+    // senders would otherwise grow the heap (and the work per input) without
+    // end.
+    void Renew() {
+        state.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
+        std::filesystem::create_directories(root);
         state = std::make_unique<app::AppState>(dialogs, options);
     }
     ~Harness() {
@@ -72,6 +89,7 @@ struct Harness {
     std::unique_ptr<QApplication> application;
     std::filesystem::path root;
     AnsweringDialogs dialogs;
+    app::AppState::Options options;
     std::unique_ptr<app::AppState> state;
 };
 
@@ -83,8 +101,14 @@ extern "C" const char* __lsan_default_suppressions() {
     return "leak:libfontconfig.so\n";
 }
 
+// Inputs between two fresh clients: enough for state to build up across
+// inputs, few enough to keep the heap near its size after start-up.
+constexpr uint64_t kInputsPerClient = 50000;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     static Harness harness;
+    static uint64_t inputs = 0;
+    if (++inputs % kInputsPerClient == 0) harness.Renew();
     net::Client& client = harness.state->Client();
     if (!fuzzing::RouteInput(client, bytes, size)) return 0;
     // Let what the handlers posted run, then drop what they queued in reply.

@@ -26,6 +26,7 @@ QString AddressKey(const QHostAddress& address) {
 LocalNetwork::LocalNetwork(ServerOptions options, QObject* parent)
     : QObject(parent), options_(std::move(options)), store_(options_.dataDir) {
     store_.SetLog([this](const QString& line) { Log(line); });
+    store_.SetDurable(options_.durableStore);
     store_.SetStepHook([this](const char* step) {
         const int32_t primary = options_.faults.crashPrimary;
         if (primary < 0 || dispatching_ != primary) return;

@@ -71,6 +71,9 @@ struct ServerOptions {
     std::chrono::seconds creationWindow{600};
     // Injected faults, for testing clients; empty in normal use.
     FaultSet faults;
+    // Commits wait for the disk; false only for the request fuzzer, where
+    // thousands of requests a second must not each wait for it.
+    bool durableStore = true;
 };
 
 class LocalNetwork : public QObject {

@@ -76,7 +76,9 @@ bool Recover(Store& store, QString* error) {
             continue;
         }
         if (!to.isEmpty()) store.FlushLater(to);
-        if (!store.Write([&](QSqlDatabase& d) { return Forget(d, staging); })) kept.insert(staging);
+        // Captured by name: not every compiler lets a lambda capture a structured binding.
+        if (!store.Write([&name = staging](QSqlDatabase& d) { return Forget(d, name); }))
+            kept.insert(staging);
     }
     const QString folder = store.ResolvePath(kFolder);
     if (!folder.isEmpty() && QFileInfo(folder).isDir()) {

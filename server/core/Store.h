@@ -78,6 +78,9 @@ class Store {
     // Called at each durable step ("file written", "file in place", "before
     // commit", "after commit"); fault injection crashes the process there.
     void SetStepHook(std::function<void(const char*)> hook) { step_ = std::move(hook); }
+    // False only where nothing need outlast a power cut (the request
+    // fuzzer): nothing is then taken to the disk on purpose. Set before Load.
+    void SetDurable(bool durable) { durable_ = durable; }
 
     // Creates the data folder and the database if needed, brings the schema
     // up to date, imports a data folder of the first format once, and reads
@@ -165,6 +168,7 @@ class Store {
     std::function<void(const char*)> step_;
     QString lastError_;
     bool readOnly_ = false;
+    bool durable_ = true;
     // Commits and file writes return once the system has them; this thread
     // takes them on to the disk (see Flusher.h).
     std::unique_ptr<Flusher> flusher_;

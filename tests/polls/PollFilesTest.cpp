@@ -221,6 +221,31 @@ TEST(ResultsFile, CutIntoPollAndBallotsAndRefusedForBadLengths) {
     ASSERT_TRUE(WriteWholeFile(results, Int(int32_t(poll.size()) + 100) + poll));
     EXPECT_EQ(CutResultsFile(results, pollOut, ballotsOut), CutResult::Corrupt);
     EXPECT_EQ(CutResultsFile(dir.file("none"), pollOut, ballotsOut), CutResult::CannotOpen);
+    ASSERT_TRUE(WriteWholeFile(results, MakeResultsBytes(poll, ballots)));
+    EXPECT_EQ(CutResultsFile(results, dir.file("none/poll"), ballotsOut), CutResult::CannotWrite);
+}
+
+TEST(ResultsFile, CutInMemoryTellsAShortPollFromABadLength) {
+    std::string poll = WritePollBytes(SampleQuestions());
+    MaskBytes(poll);
+    const std::string ballots = WriteBallotsBytes({});
+    const std::string whole = MakeResultsBytes(poll, ballots);
+    const ResultsParts parts = CutResultsBytes(whole);
+    ASSERT_EQ(parts.result, CutResult::Done);
+    EXPECT_EQ(ReadPollBytes(parts.poll), SampleQuestions()) << "the poll part is unmasked";
+    EXPECT_EQ(parts.ballots, ballots);
+    EXPECT_EQ(CutResultsBytes(MakeResultsBytes(poll, "")).ballots, "");
+
+    for (const std::string& bad : {std::string(), std::string("\x05\x00\x00", 3), Int(0) + poll,
+                                   Int(-1) + poll, Int(10485761) + poll}) {
+        const ResultsParts refused = CutResultsBytes(bad);
+        EXPECT_EQ(refused.result, CutResult::Corrupt) << bad.size();
+        EXPECT_FALSE(refused.pollShort) << bad.size();
+    }
+    const ResultsParts shortPoll = CutResultsBytes(whole.substr(0, 4 + poll.size() - 1));
+    EXPECT_EQ(shortPoll.result, CutResult::Corrupt);
+    EXPECT_TRUE(shortPoll.pollShort);
+    EXPECT_TRUE(shortPoll.poll.empty());
 }
 
 std::string Line(std::string_view id = "7", std::string_view owner = "alice") {

@@ -246,9 +246,15 @@ TEST(Scores, GradableQuestionsOnly) {
 class ReadResultsTest : public ::testing::Test {
   protected:
     std::string Path(const char* name) { return dir.file(name); }
+    // Reads through the file and from memory; both must agree.
     ResultsRead Read(const std::string& bytes) {
         std::ofstream(Path("results"), std::ios::binary) << bytes;
-        return ReadResults(Path("results"), Path("poll"), Path("ballots"));
+        ResultsRead fromFile = ReadResults(Path("results"), Path("poll"), Path("ballots"));
+        const ResultsRead fromBytes = ReadResultsBytes(bytes);
+        EXPECT_EQ(fromBytes.error, fromFile.error);
+        EXPECT_EQ(fromBytes.questions, fromFile.questions);
+        EXPECT_EQ(fromBytes.ballots, fromFile.ballots);
+        return fromFile;
     }
     static std::string Masked(const std::vector<CPollQuestion>& qs) {
         std::string p = WritePollBytes(qs);
@@ -283,6 +289,20 @@ TEST_F(ReadResultsTest, EachStepHasItsText) {
     const ResultsRead badBallots = Read(MakeResultsBytes(Masked(qs), ballots.substr(0, 9)));
     EXPECT_EQ(badBallots.error, kUnableToReadBallots);
     EXPECT_TRUE(badBallots.questions.empty());
+}
+
+TEST_F(ReadResultsTest, KeepsTheCutPartsAsFilesAndFailsWhenItCannot) {
+    const std::vector<CPollQuestion> qs = {Question(QuestionKind::TrueFalse)};
+    const std::string ballots = WriteBallotsBytes({Ballot("bob", {TrueFalse(1)})});
+    ASSERT_EQ(Read(MakeResultsBytes(Masked(qs), ballots)).error, "");
+    EXPECT_EQ(ReadWholeFile(Path("poll"), 1 << 20), WritePollBytes(qs)) << "kept unmasked";
+    EXPECT_EQ(ReadWholeFile(Path("ballots"), 1 << 20), ballots);
+
+    std::ofstream(Path("results"), std::ios::binary) << MakeResultsBytes(Masked(qs), ballots);
+    EXPECT_EQ(ReadResults(Path("results"), Path("none/poll"), Path("ballots")).error,
+              kFailedToExtractQuestions);
+    EXPECT_EQ(ReadResults(Path("results"), Path("poll"), Path("none/ballots")).error,
+              kFailedToExtractBallots);
 }
 
 }  // namespace

@@ -231,6 +231,17 @@ TEST(StoreStartTest, TwoStoresInOneProcessKeepToTheirOwnDatabases) {
     EXPECT_EQ(Sql(second, "SELECT COUNT(*) FROM networks").toInt(), 1);
 }
 
+TEST(StoreStartTest, CommitsGoToTheDiskByTheFlusherUnlessToldNotTo) {
+    testsupport::TempDir durable, fast;
+    Store kept(QString::fromStdString(durable.path()));
+    Store quick(QString::fromStdString(fast.path()));
+    quick.SetDurable(false);
+    QString error;
+    ASSERT_TRUE(kept.Load(&error) && quick.Load(&error)) << error.toStdString();
+    EXPECT_EQ(Sql(kept, "PRAGMA synchronous").toInt(), 1) << "NORMAL: the flusher syncs the log";
+    EXPECT_EQ(Sql(quick, "PRAGMA synchronous").toInt(), 0);
+}
+
 TEST(StoreStartTest, DamagedOrNewerDatabaseStopsStartUp) {
     testsupport::TempDir dir;
     const QString data = QString::fromStdString(dir.path());

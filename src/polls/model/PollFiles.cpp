@@ -15,6 +15,9 @@ class Source {
   public:
     virtual ~Source() = default;
     virtual bool Read(void* into, size_t n) = 0;
+    // False when fewer than `n` bytes are left, where that is known: a text
+    // whose length runs past the end is refused before room is made for it.
+    virtual bool Has(size_t) const { return true; }
 
     bool Int(int32_t& out) {
         unsigned char b[4];
@@ -34,7 +37,7 @@ class Source {
     // A text of `min`..`max` bytes.
     bool Text(std::string& out, int32_t min, int32_t max) {
         int32_t n = 0;
-        if (!Int(n) || n < min || n > max) return false;
+        if (!Int(n) || n < min || n > max || !Has(size_t(n))) return false;
         out.assign(size_t(n), '\0');
         return n == 0 || Read(out.data(), size_t(n));
     }
@@ -49,6 +52,7 @@ class MemorySource : public Source {
         pos_ += n;
         return true;
     }
+    bool Has(size_t n) const override { return pos_ <= bytes_.size() && bytes_.size() - pos_ >= n; }
     size_t Pos() const { return pos_; }
 
   private:
@@ -317,32 +321,30 @@ std::string WriteBallotsBytes(const std::vector<CBallot>& ballots) {
     return out;
 }
 
+ResultsParts CutResultsBytes(std::string_view results) {
+    ResultsParts parts;
+    MemorySource source(results, 0);
+    int32_t length = 0;
+    if (!source.Int(length) || length < 1 || length > kMaxResultsPoll) return parts;
+    if (results.size() - source.Pos() < size_t(length)) {
+        parts.pollShort = true;
+        return parts;
+    }
+    parts.poll.assign(results.substr(source.Pos(), size_t(length)));
+    UnmaskBytes(parts.poll);
+    parts.ballots = results.substr(source.Pos() + size_t(length));
+    parts.result = CutResult::Done;
+    return parts;
+}
+
 CutResult CutResultsFile(const std::string& resultsPath, const std::string& pollPath,
                          const std::string& ballotsPath) {
-    net::File in = Open(resultsPath, "rb");
-    if (!in) return CutResult::CannotOpen;
-    FileSource source(in.get());
-    int32_t length = 0;
-    if (!source.Int(length) || length < 1 || length > kMaxResultsPoll) return CutResult::Corrupt;
-    std::string poll(size_t(length), '\0');
-    if (!source.Read(poll.data(), poll.size())) return CutResult::Corrupt;
-    {
-        net::File out = Open(pollPath, "wb");
-        if (!out) return CutResult::CannotWrite;
-        UnmaskBytes(poll);
-        if (std::fwrite(poll.data(), 1, poll.size(), out.get()) != poll.size() ||
-            std::fflush(out.get()) != 0) {
-            return CutResult::CannotWrite;
-        }
-    }
-    net::File out = Open(ballotsPath, "wb");
-    if (!out) return CutResult::CannotWrite;
-    char block[4096];
-    size_t n = 0;
-    while ((n = std::fread(block, 1, sizeof block, in.get())) > 0) {
-        if (std::fwrite(block, 1, n, out.get()) != n) return CutResult::CannotWrite;
-    }
-    if (std::ferror(in.get()) || std::fflush(out.get()) != 0) return CutResult::CannotWrite;
+    const auto results = ReadWholeFile(resultsPath, std::numeric_limits<size_t>::max());
+    if (!results) return CutResult::CannotOpen;
+    const ResultsParts parts = CutResultsBytes(*results);
+    if (parts.result != CutResult::Done) return parts.result;
+    if (!WriteWholeFile(pollPath, parts.poll) || !WriteWholeFile(ballotsPath, parts.ballots))
+        return CutResult::CannotWrite;
     return CutResult::Done;
 }
 

@@ -180,6 +180,20 @@ enum class CutResult { Done, CannotOpen, Corrupt, CannotWrite };
 // before the poll file does.
 CutResult CutResultsFile(const std::string& resultsPath, const std::string& pollPath,
                          const std::string& ballotsPath);
+// The same cut of results-file bytes held in memory, which the file-based
+// readers wrap (and fuzzing calls without touching the disk).
+struct ResultsParts {
+    // Done or Corrupt, as for the file.
+    CutResult result = CutResult::Corrupt;
+    // Corrupt because the bytes end before the poll file does (the length
+    // prefix itself was sound).
+    bool pollShort = false;
+    // The poll file, unmasked.
+    std::string poll;
+    // Everything after the poll file: a view into the bytes that were cut.
+    std::string_view ballots;
+};
+ResultsParts CutResultsBytes(std::string_view results);
 // The results file the server makes: the length of the masked poll file, the
 // poll file, the ballots file.
 std::string MakeResultsBytes(std::string_view maskedPoll, std::string_view ballotsFile);

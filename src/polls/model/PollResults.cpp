@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <unordered_map>
 
 #include "net/LocalFile.h"
@@ -343,56 +344,80 @@ bool MayViewIndividualBallots(const std::string& username, const std::string& ow
     return username == owner || othersMayView != 0;
 }
 
-ResultsRead ReadResults(const std::string& resultsPath, const std::string& pollPath,
-                        const std::string& ballotsPath) {
+namespace {
+
+// The most of a results file the reading looks at: the length, the largest
+// poll file, the largest ballots file, and one byte more that tells a
+// ballots file that is too long.
+constexpr size_t kResultsReadLimit = 4 + size_t(kMaxResultsPoll) + kMaxBallotsFile + 1;
+
+// Where the file-based reading keeps the cut parts; false when a part
+// cannot be kept.
+using KeepPart = bool (*)(const std::string& path, std::string_view bytes);
+
+struct PartPaths {
+    KeepPart keep = nullptr;
+    const std::string* poll = nullptr;
+    const std::string* ballots = nullptr;
+};
+
+// The steps after the results file is opened, over its bytes; the parts are
+// kept as files only when `paths` says where.
+ResultsRead ReadResultParts(std::string_view results, const PartPaths& paths) {
     ResultsRead r;
     const auto fail = [&](const char* text) {
         r = ResultsRead{};
         r.error = text;
         return r;
     };
-    {
-        net::File in(std::fopen(resultsPath.c_str(), "rb"));
-        if (!in) return fail(kFailedToOpenResults);
-        unsigned char prefix[4];
-        if (std::fread(prefix, 1, 4, in.get()) != 4) return fail(kResultsCorrupt);
-        const int32_t length = int32_t(uint32_t(prefix[0]) | uint32_t(prefix[1]) << 8 |
-                                       uint32_t(prefix[2]) << 16 | uint32_t(prefix[3]) << 24);
-        if (length <= 0 || length > kMaxResultsPoll) return fail(kResultsCorrupt);
-        // The poll part, in blocks.
-        std::string poll;
-        {
-            net::File out(std::fopen(pollPath.c_str(), "wb"));
-            if (!out) return fail(kFailedToExtractQuestions);
-            char block[4096];
-            size_t left = size_t(length);
-            while (left > 0) {
-                const size_t n = std::fread(block, 1, std::min(left, sizeof block), in.get());
-                if (n == 0) return fail(kFailedToExtractQuestions);
-                if (std::fwrite(block, 1, n, out.get()) != n) return fail(kFailedToExtractQuestions);
-                left -= n;
-            }
-            if (std::fflush(out.get()) != 0) return fail(kFailedToExtractQuestions);
-        }
-        if (!UnmaskFile(pollPath)) return fail(kFailedToExtractQuestions);
-        net::File out(std::fopen(ballotsPath.c_str(), "wb"));
-        if (!out) return fail(kFailedToExtractBallots);
-        char block[4096];
-        size_t n = 0, total = 0;
-        while ((n = std::fread(block, 1, sizeof block, in.get())) > 0) {
-            if (std::fwrite(block, 1, n, out.get()) != n) return fail(kFailedToExtractBallots);
-            total += n;
-        }
-        if (total == 0 || std::ferror(in.get()) || std::fflush(out.get()) != 0)
-            return fail(kFailedToExtractBallots);
-    }
-    auto questions = ReadPlainPollFile(pollPath);
+    const ResultsParts parts = CutResultsBytes(results);
+    if (parts.result != CutResult::Done)
+        return fail(parts.pollShort ? kFailedToExtractQuestions : kResultsCorrupt);
+    if (paths.keep && !paths.keep(*paths.poll, parts.poll)) return fail(kFailedToExtractQuestions);
+    if (paths.keep && !paths.keep(*paths.ballots, parts.ballots))
+        return fail(kFailedToExtractBallots);
+    if (parts.ballots.empty()) return fail(kFailedToExtractBallots);
+    auto questions = ReadPollBytes(parts.poll);
     if (!questions) return fail(kUnableToReadQuestions);
-    auto ballots = ReadBallotsFile(ballotsPath);
+    if (parts.ballots.size() > kMaxBallotsFile) return fail(kUnableToReadBallots);
+    auto ballots = ReadBallotsBytes(parts.ballots);
     if (!ballots) return fail(kUnableToReadBallots);
     r.questions = std::move(*questions);
     r.ballots = std::move(*ballots);
     return r;
+}
+
+// At most `limit` bytes from the start of a file; nullopt when it cannot be
+// opened or read.
+std::optional<std::string> ReadFileHead(const std::string& path, size_t limit) {
+    net::File in(std::fopen(path.c_str(), "rb"));
+    if (!in) return std::nullopt;
+    std::string out;
+    char block[65536];
+    while (out.size() < limit) {
+        const size_t n = std::fread(block, 1, std::min(sizeof block, limit - out.size()), in.get());
+        if (n == 0) break;
+        out.append(block, n);
+    }
+    if (std::ferror(in.get())) return std::nullopt;
+    return out;
+}
+
+}  // namespace
+
+ResultsRead ReadResults(const std::string& resultsPath, const std::string& pollPath,
+                        const std::string& ballotsPath) {
+    const auto results = ReadFileHead(resultsPath, kResultsReadLimit);
+    if (!results) {
+        ResultsRead r;
+        r.error = kFailedToOpenResults;
+        return r;
+    }
+    return ReadResultParts(*results, {&WriteWholeFile, &pollPath, &ballotsPath});
+}
+
+ResultsRead ReadResultsBytes(std::string_view results) {
+    return ReadResultParts(results, {});
 }
 
 }  // namespace polls

@@ -155,5 +155,7 @@ struct ResultsRead {
 // error text is set and nothing is kept.
 ResultsRead ReadResults(const std::string& resultsPath, const std::string& pollPath,
                         const std::string& ballotsPath);
+// The same reading of results-file bytes held in memory, keeping no files.
+ResultsRead ReadResultsBytes(std::string_view results);
 
 }  // namespace polls
