@@ -324,6 +324,22 @@ bool PutVoterRows(QSqlDatabase& db, const QString& number, const QString& sessio
     }
     return true;
 }
+
+// One voter added (or, to take a ballot back, removed), leaving the others'
+// rows alone: a ballot costs the same whether it is the first or the 500th.
+bool PutOneVoter(QSqlDatabase& db, const QString& number, const QString& session, int32_t id,
+                 const QString& voterKey, bool add) {
+    QSqlQuery q(db);
+    q.prepare(add ? QStringLiteral("INSERT INTO poll_voters (network, session_id, "
+                                   "poll_id, voter_key) VALUES (?, ?, ?, ?)")
+                  : QStringLiteral("DELETE FROM poll_voters WHERE network = ? AND session_id = ? "
+                                   "AND poll_id = ? AND voter_key = ?"));
+    q.addBindValue(number);
+    q.addBindValue(session);
+    q.addBindValue(id);
+    q.addBindValue(voterKey);
+    return q.exec();
+}
 }  // namespace
 
 bool PollsService::Save(const QString& number, const QString& session, const Poll& p) {
@@ -772,17 +788,18 @@ void PollsService::StoreBallot(ClientSession& s, const QString& number, const QS
 
     Poll next = *p;
     next.votes += 1;
-    next.voters.insert(VoterKey(s.Username()));
+    const QString voterKey = VoterKey(s.Username());
+    next.voters.insert(voterKey);
     const Poll previous = *p;
     if (!placements::CommitAndPlace(
             writable, staging, relative,
             [&](QSqlDatabase& db) {
                 return PutPollRow(db, number, session, next) &&
-                       PutVoterRows(db, number, session, next);
+                       PutOneVoter(db, number, session, id, voterKey, true);
             },
             [&](QSqlDatabase& db) {
                 return PutPollRow(db, number, session, previous) &&
-                       PutVoterRows(db, number, session, previous);
+                       PutOneVoter(db, number, session, id, voterKey, false);
             })) {
         return reject("the ballot cannot be stored: " + store.LastError());
     }

@@ -232,6 +232,13 @@ TEST_F(PollBallotsServiceTest, ABallotIsCheckedThenAppendedAndCounted) {
     EXPECT_EQ(Submit(bob, 1, 1, BallotFor("bob", PollOneAnswers()), false),
               std::make_pair(int32_t(net::poll::kUnavailable), 3));
     EXPECT_EQ(Take(bob, 1).errorCode, 3);
+
+    // What the database keeps: both voters, each once, and the count.
+    ASSERT_TRUE(server.Restart());
+    p = Service().Find(kNumber, kTeam, 1);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->votes, 2);
+    EXPECT_EQ(p->voters, (std::set<QString>{"bob", "carol"}));
 }
 
 TEST_F(PollBallotsServiceTest, AFailedWriteIsReportedAndNothingCounted) {
@@ -242,6 +249,14 @@ TEST_F(PollBallotsServiceTest, AFailedWriteIsReportedAndNothingCounted) {
               std::make_pair(int32_t(net::poll::kBallotFailed), -1));
     EXPECT_EQ(Service().Find(kNumber, kTeam, 1)->votes, 1);
     EXPECT_FALSE(Service().Find(kNumber, kTeam, 1)->voters.count("bob"));
+    // Nor in the database: the voters already counted stay, and bob is not
+    // among them.
+    ASSERT_TRUE(QDir(ballots).removeRecursively());
+    ASSERT_TRUE(server.Restart());
+    const PollsService::Poll* p = Service().Find(kNumber, kTeam, 1);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->votes, 1);
+    EXPECT_EQ(p->voters, (std::set<QString>{"carol"}));
 }
 
 TEST_F(PollBallotsServiceTest, ResultsRefusedForEachReason) {
