@@ -168,6 +168,9 @@ int EpollDispatcher::ActivateTimers() {
         auto it = timers_.find(id);
         if (it == timers_.end() || it->second.running) continue;
         Timer& timer = it->second;
+        // A handler above may have stopped this timer and started another
+        // that was given the same number: that one is not due yet.
+        if (timer.queued->first > now) continue;
         // Due again one interval after it was due, or after now when the
         // loop has fallen that far behind.
         auto next = timer.queued->first + std::chrono::milliseconds(timer.interval);

@@ -70,6 +70,36 @@ TEST(EpollDispatcher, TimersFireInOrderRepeatAndStop) {
     EXPECT_EQ(QAbstractEventDispatcher::instance()->registeredTimers(&zero).size(), 1);
 }
 
+// Qt hands a stopped timer's number to the next timer started. Two timers
+// due in the same turn: the first stops the second and starts a new one,
+// which gets the second's number and must still wait its own interval.
+TEST(EpollDispatcher, ATimerGivenAStoppedTimersNumberWaitsItsInterval) {
+    QTimer first, second, fresh;
+    for (QTimer* t : {&first, &second, &fresh}) t->setSingleShot(true);
+    first.setInterval(5);
+    second.setInterval(5);
+    fresh.setInterval(500);
+    int stoppedId = -1, freshId = -1;
+    bool freshFired = false;
+    QObject::connect(&first, &QTimer::timeout, [&] {
+        stoppedId = second.timerId();
+        second.stop();
+        fresh.start();
+        freshId = fresh.timerId();
+    });
+    QObject::connect(&fresh, &QTimer::timeout, [&] { freshFired = true; });
+    first.start();
+    second.start();
+    QThread::msleep(10);  // both due before the loop turns
+    QEventLoop loop;
+    QTimer::singleShot(50, &loop, &QEventLoop::quit);
+    loop.exec();
+    ASSERT_NE(stoppedId, -1);
+    EXPECT_EQ(freshId, stoppedId);
+    EXPECT_FALSE(freshFired);
+    EXPECT_TRUE(fresh.isActive());
+}
+
 TEST(EpollDispatcher, RemainingTimeCountsDown) {
     QTimer t;
     t.setSingleShot(true);
