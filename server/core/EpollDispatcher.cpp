@@ -246,10 +246,14 @@ bool EpollDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags) {
     for (int i = 0; i < count; ++i)
         if (events[i].data.fd == wake_) woken = true;
     if (woken) {
-        wakePending_.store(false);
+        // Drained before the flag is cleared: a post between the two finds
+        // the flag still set and writes nothing, and is delivered by the
+        // next turn's sendPostedEvents; one after them writes again. The
+        // other order could swallow a write and leave the flag set for good.
         uint64_t n = 0;
         while (::read(wake_, &n, sizeof n) < 0 && errno == EINTR) {
         }
+        wakePending_.store(false);
     }
     if (interrupted_.load()) return woken;
 

@@ -17,6 +17,7 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -98,6 +99,38 @@ TEST(EpollDispatcher, ATimerGivenAStoppedTimersNumberWaitsItsInterval) {
     EXPECT_EQ(freshId, stoppedId);
     EXPECT_FALSE(freshFired);
     EXPECT_TRUE(fresh.isActive());
+}
+
+// Many wake-ups in a row from another thread, a few in flight at a time:
+// none is lost, so the loop never sleeps on an event posted to it.
+TEST(EpollDispatcher, NoWakeUpFromAnotherThreadIsLost) {
+    constexpr int kPosts = 20000;
+    std::atomic<int> handled{0};
+    std::atomic<bool> giveUp{false};
+    QObject target;
+    QEventLoop loop;
+    std::unique_ptr<QThread> poster(QThread::create([&] {
+        for (int i = 0; i < kPosts && !giveUp.load(); ++i) {
+            QMetaObject::invokeMethod(
+                &target,
+                [&] {
+                    if (handled.fetch_add(1) + 1 == kPosts) loop.quit();
+                },
+                Qt::QueuedConnection);
+            // A few in flight at a time, so that posts land at every point
+            // of the loop's turn, the moment it wakes included.
+            while (i - handled.load() > 2 && !giveUp.load()) QThread::yieldCurrentThread();
+        }
+    }));
+    QTimer::singleShot(10000, &loop, [&] {
+        giveUp.store(true);
+        loop.quit();
+    });
+    poster->start();
+    loop.exec();
+    giveUp.store(true);
+    poster->wait();
+    EXPECT_EQ(handled.load(), kPosts);
 }
 
 TEST(EpollDispatcher, RemainingTimeCountsDown) {
