@@ -42,7 +42,7 @@ bool Forget(QSqlDatabase& db, const QString& staging) {
 // rename(2) replaces the target in one step; QFile::rename refuses an
 // existing target, and removing it first would open a moment with neither.
 bool Rename(const QString& from, const QString& to) {
-    if (!QDir().mkpath(QFileInfo(to).absolutePath())) return false;
+    if (!MakeFolder(QFileInfo(to).absolutePath())) return false;
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 

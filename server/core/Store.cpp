@@ -291,10 +291,14 @@ QString Store::ResolvePath(const QString& relative) const {
     return full;
 }
 
+bool MakeFolder(const QString& folder) {
+    return QFileInfo(folder).isDir() || QDir().mkpath(folder);
+}
+
 bool Store::WriteFile(const QString& relative, const QByteArray& bytes) const {
     const QString path = ResolvePath(relative);
     if (path.isEmpty()) return false;
-    if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
+    if (!MakeFolder(QFileInfo(path).absolutePath())) return false;
     // Written beside its final name and renamed over it, so that a reader (or
     // a crash) sees the old file or the new one, never a mix. The flusher,
     // not this thread, waits for the disk.

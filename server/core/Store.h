@@ -60,6 +60,11 @@ struct Network {
     bool IdentityBanned(const QString& identity) const;
 };
 
+// Makes `folder` and its parents. One that is there already is only looked
+// at: mkdir on it would still lock its parent folder, which may be waiting
+// for the disk.
+bool MakeFolder(const QString& folder);
+
 class Store {
   public:
     // The schema this build writes; a database of a later version is refused.

@@ -206,7 +206,7 @@ void TransferEngine::HandleUploadRequest(ClientSession& session, int32_t code,
         side->setAutoRemove(false);
         file.reset(side);
     }
-    if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath()) ||
+    if (path.isEmpty() || !MakeFolder(QFileInfo(path).absolutePath()) ||
         !file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         network_.Log(session.PeerText() + " cannot store an upload at " + decision.path);
         if (decision.refuseCode) SendUploadRefusal(session, *decision.refuseCode, decision.details);

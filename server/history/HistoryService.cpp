@@ -194,7 +194,7 @@ bool HistoryService::Append(const QString& number, const QString& id, const QDat
     if (line.isEmpty()) return false;
     const QString path =
         network_.GetStore().ResolvePath(HistoryFolder(number, id) + '/' + LogName(at.date()));
-    if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath())) return false;
+    if (path.isEmpty() || !MakeFolder(QFileInfo(path).absolutePath())) return false;
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return false;
     return file.write(line) == line.size();
