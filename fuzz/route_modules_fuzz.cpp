@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -46,9 +47,19 @@ class AnsweringDialogs final : public ui::Dialogs {
 
 constexpr char kRootPrefix[] = "palindor-modules-fuzz-";
 
+// The offscreen platform warns on every raise and activation of a window,
+// which a fuzzed message makes thousands of times a second; only what is
+// worse than a warning is worth the log.
+void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg) return;
+    std::fprintf(stderr, "%s:%d: %s\n", context.file ? context.file : "?", context.line,
+                 qPrintable(text));
+}
+
 struct Harness {
     Harness() {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(QuietMessages);
         application = std::make_unique<QApplication>(argc, argv);
         // A window going away asks for the current GL context, whose
         // per-thread storage Qt makes on first use. Made here, while this
