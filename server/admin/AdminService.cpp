@@ -120,7 +120,7 @@ AdminService::AdminService(LocalNetwork& network) : network_(network) {
                     if (file.open(QIODevice::ReadOnly))
                         ApplyAction(number, actor, action, file.read(kMaxActionFile));
                 }
-                QFile::remove(full);
+                network_.GetStore().RemoveFile(full);
             });
     });
 }

@@ -33,6 +33,22 @@ void Flusher::Add(const QString& absolutePath, bool log) {
     wake_.notify_all();
 }
 
+void Flusher::Release(int fd) {
+    if (fd < 0) return;
+    {
+        std::lock_guard lock(mutex_);
+        if (releases_.size() < kMaxReleases) {
+            releases_.push_back(fd);
+            ++added_;
+            fd = -1;
+        }
+    }
+    if (fd >= 0)
+        ::close(fd);
+    else
+        wake_.notify_all();
+}
+
 void Flusher::Flush() {
     std::unique_lock lock(mutex_);
     const uint64_t target = added_;
@@ -70,9 +86,11 @@ void Flusher::Run() {
         wake_.wait_for(lock, delay_, [&] { return stopping_ || waiting_ > 0; });
         const uint64_t target = added_;
         std::set<std::string> files, folders, logs;
+        std::vector<int> releases;
         files.swap(files_);
         folders.swap(folders_);
         logs.swap(logs_);
+        releases.swap(releases_);
         lock.unlock();
         uint64_t failed = 0;
         // Files and their folders first: a row that names a file must not
@@ -80,6 +98,9 @@ void Flusher::Run() {
         for (const std::string& f : files) failed += SyncOne(f, false) ? 0 : 1;
         for (const std::string& f : folders) failed += SyncOne(f, true) ? 0 : 1;
         for (const std::string& f : logs) failed += SyncOne(f, false) ? 0 : 1;
+        // The replaced and removed files' blocks are freed here, once what
+        // took their place is on the disk.
+        for (const int fd : releases) ::close(fd);
         lock.lock();
         failures_ += failed;
         ++rounds_;

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <vector>
 
 namespace localnet {
 
@@ -31,7 +32,16 @@ class Flusher {
     // A file (or a folder, whose entries a rename changed) to push to the
     // disk. The database's log is named with `log` = true and goes last.
     void Add(const QString& absolutePath, bool log = false);
-    // Returns once everything added so far is on the disk.
+    // The descriptor of a file the server's thread is about to replace or
+    // remove, closed here after the next round. The system frees a file's
+    // blocks when its last name and descriptor go, and on some file systems
+    // (one without a journal that discards freed blocks, say) that waits for
+    // the disk; held here, the freeing happens on this thread. Past
+    // `kMaxReleases` pending, the descriptor is closed at once.
+    void Release(int fd);
+    static constexpr size_t kMaxReleases = 256;
+    // Returns once everything added so far is on the disk (and every
+    // released descriptor closed).
     void Flush();
     // Rounds done so far, and paths that could not be pushed (gone, or a
     // failing disk); for tests and the log.
@@ -49,6 +59,7 @@ class Flusher {
     std::set<std::string> files_;
     std::set<std::string> folders_;
     std::set<std::string> logs_;
+    std::vector<int> releases_;
     uint64_t added_ = 0;    // additions so far
     uint64_t flushed_ = 0;  // additions on the disk
     uint64_t rounds_ = 0;

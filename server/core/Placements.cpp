@@ -104,6 +104,7 @@ bool CommitAndPlace(Store& store, const QString& staging, const QString& target,
         QFile::remove(from);
         return false;
     }
+    store.ReleaseLater(to);
     if (!Rename(from, to)) {
         // Taken back while the old body is still in place. Should even that
         // fail, the note stays and the next start retries the rename.

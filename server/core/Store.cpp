@@ -1,5 +1,7 @@
 #include "server/core/Store.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -307,6 +309,7 @@ bool Store::WriteFile(const QString& relative, const QByteArray& bytes) const {
     if (file.write(bytes) != bytes.size() || !file.flush()) return false;
     if (step_) step_("file written");
     file.close();
+    ReleaseLater(path);
     if (std::rename(QFile::encodeName(file.fileName()).constData(),
                     QFile::encodeName(path).constData()) != 0)
         return false;
@@ -318,6 +321,25 @@ bool Store::WriteFile(const QString& relative, const QByteArray& bytes) const {
 
 void Store::FlushLater(const QString& absolutePath) const {
     if (durable_) flusher_->Add(absolutePath);
+}
+
+void Store::ReleaseLater(const QString& absolutePath) const {
+    if (!durable_ || absolutePath.isEmpty()) return;
+    const int fd = ::open(QFile::encodeName(absolutePath).constData(),
+                          O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return;
+    }
+    flusher_->Release(fd);
+}
+
+bool Store::RemoveFile(const QString& absolutePath) const {
+    if (absolutePath.isEmpty()) return true;
+    ReleaseLater(absolutePath);
+    return ::unlink(QFile::encodeName(absolutePath).constData()) == 0 || errno == ENOENT;
 }
 
 void Store::FlushNow() const {

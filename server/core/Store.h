@@ -108,6 +108,15 @@ class Store {
     // A file put in place under the data folder by other means (a rename):
     // it reaches the disk with the next round of the store's flusher.
     void FlushLater(const QString& absolutePath) const;
+    // To be called just before a file under the data folder is replaced by a
+    // rename or truncated: the flusher's thread, not this one, then frees the
+    // old content's blocks (see Flusher::Release). A path with no file is
+    // left alone.
+    void ReleaseLater(const QString& absolutePath) const;
+    // Removes a file under the data folder (an absolute path; an empty one
+    // does nothing), its blocks freed on the flusher's thread. False when it
+    // was there and could not be removed.
+    bool RemoveFile(const QString& absolutePath) const;
     // Returns once every change and file so far is on the disk.
     void FlushNow() const;
 

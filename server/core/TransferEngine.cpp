@@ -206,6 +206,7 @@ void TransferEngine::HandleUploadRequest(ClientSession& session, int32_t code,
         side->setAutoRemove(false);
         file.reset(side);
     }
+    if (decision.gather) network_.GetStore().ReleaseLater(path);
     if (path.isEmpty() || !MakeFolder(QFileInfo(path).absolutePath()) ||
         !file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         network_.Log(session.PeerText() + " cannot store an upload at " + decision.path);
@@ -263,7 +264,9 @@ void TransferEngine::HandleChunk(ClientSession& session, net::MessageReader& fie
         path = upload.finalPath;
         const QString side = upload.file->fileName();
         upload.file->close();
-        stored = upload.file->error() == QFileDevice::NoError &&
+        stored = upload.file->error() == QFileDevice::NoError;
+        if (stored) network_.GetStore().ReleaseLater(path);
+        stored = stored &&
                  std::rename(QFile::encodeName(side).constData(),
                              QFile::encodeName(path).constData()) == 0;
         if (stored) {

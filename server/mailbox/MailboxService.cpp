@@ -430,7 +430,7 @@ bool MailboxService::Deliver(const Delivery& d, int32_t* numberOut, QString* err
     Store& store = network_.GetStore();
     if (!store.WriteFile(BodyPath(number, from, n), d.body) ||
         (d.hasAttachment && !store.WriteFile(AttachmentPath(number, from, n), d.attachment))) {
-        QFile::remove(store.ResolvePath(BodyPath(number, from, n)));
+        store.RemoveFile(store.ResolvePath(BodyPath(number, from, n)));
         return refuse("The message could not be stored");
     }
 
@@ -478,8 +478,8 @@ bool MailboxService::Deliver(const Delivery& d, int32_t* numberOut, QString* err
     }
     const std::map<QString, int32_t> counters = {{from, n + 1}};
     if (!Commit(number, boxes, {{{from, n}, m}}, {}, counters)) {
-        QFile::remove(store.ResolvePath(BodyPath(number, from, n)));
-        QFile::remove(store.ResolvePath(AttachmentPath(number, from, n)));
+        store.RemoveFile(store.ResolvePath(BodyPath(number, from, n)));
+        store.RemoveFile(store.ResolvePath(AttachmentPath(number, from, n)));
         return refuse("The message could not be stored");
     }
     if (numberOut) *numberOut = n;
@@ -534,8 +534,8 @@ QString MailboxService::DeleteFolder(const QString& number, const QString& owner
     if (!Commit(number, {{me, box}}, {}, removed, {})) return "The folder could not be deleted";
     Store& store = network_.GetStore();
     for (const auto& [sender, n] : removed) {
-        QFile::remove(store.ResolvePath(BodyPath(number, sender, n)));
-        QFile::remove(store.ResolvePath(AttachmentPath(number, sender, n)));
+        store.RemoveFile(store.ResolvePath(BodyPath(number, sender, n)));
+        store.RemoveFile(store.ResolvePath(AttachmentPath(number, sender, n)));
     }
     return {};
 }
@@ -602,8 +602,8 @@ bool MailboxService::ApplyOperation(const QString& number, const QString& owner,
     if (!Commit(number, {{me, box}}, {}, removed, {})) return false;
     Store& store = network_.GetStore();
     for (const auto& [sender, n] : removed) {
-        QFile::remove(store.ResolvePath(BodyPath(number, sender, n)));
-        QFile::remove(store.ResolvePath(AttachmentPath(number, sender, n)));
+        store.RemoveFile(store.ResolvePath(BodyPath(number, sender, n)));
+        store.RemoveFile(store.ResolvePath(AttachmentPath(number, sender, n)));
     }
     return true;
 }
@@ -958,7 +958,7 @@ void MailboxService::RegisterHandlers() {
                     QFile in(full);
                     if (stored && in.open(QIODevice::ReadOnly)) file = in.readAll();
                     in.close();
-                    QFile::remove(full);
+                    network_.GetStore().RemoveFile(full);
                     if (!stored) return;
                     const QStringList unknown = TakeRecipientList(number, owner, file);
                     if (unknown.isEmpty()) {
@@ -1009,7 +1009,7 @@ void MailboxService::RegisterHandlers() {
                     const bool read = stored && in.open(QIODevice::ReadOnly);
                     if (read) data = in.read(kMaxAttachment);
                     in.close();
-                    QFile::remove(full);
+                    network_.GetStore().RemoveFile(full);
                     const auto it = pending_.find(OwnerKey(number, owner));
                     if (!read || it == pending_.end()) return;
                     it->second.hasAttachment = true;
@@ -1046,7 +1046,7 @@ void MailboxService::RegisterHandlers() {
                     const bool read = stored && in.open(QIODevice::ReadOnly);
                     if (read) body = in.read(kMaxBody);
                     in.close();
-                    QFile::remove(full);
+                    network_.GetStore().RemoveFile(full);
                     const auto it = pending_.find(OwnerKey(number, owner));
                     if (!read || it == pending_.end()) return;
                     it->second.subject = subject;
@@ -1128,7 +1128,7 @@ void MailboxService::RegisterHandlers() {
                             ApplyOperation(number, owner, file.readAll());
                         }
                     }
-                    QFile::remove(full);
+                    network_.GetStore().RemoveFile(full);
                 });
         });
 }

@@ -375,8 +375,8 @@ bool PollsService::Remove(const QString& number, const QString& session, int32_t
     });
     if (!ok) return false;
     const Store& store = network_.GetStore();
-    QFile::remove(store.ResolvePath(PollFile(number, session, id)));
-    QFile::remove(store.ResolvePath(BallotsFile(number, session, id)));
+    store.RemoveFile(store.ResolvePath(PollFile(number, session, id)));
+    store.RemoveFile(store.ResolvePath(BallotsFile(number, session, id)));
     auto it = polls_.find({number, session});
     if (it != polls_.end()) it->second.erase(id);
     return true;
@@ -574,7 +574,7 @@ void PollsService::RegisterHandlers() {
                                                                   bool stored, const QString& path) {
                 const Store& store = network_.GetStore();
                 const auto restore = [&] {
-                    QFile::remove(path);
+                    store.RemoveFile(path);
                     if (previous) {
                         polls_[{number, session}][id] = *previous;
                         Save(number, session, *previous);
@@ -600,7 +600,7 @@ void PollsService::RegisterHandlers() {
                     return;
                 }
                 const QString final = store.ResolvePath(PollFile(number, session, id));
-                QFile::remove(final);
+                store.RemoveFile(final);
                 if (!QFile::rename(path, final)) {
                     restore();
                     return;
@@ -612,7 +612,7 @@ void PollsService::RegisterHandlers() {
                     done.version = previous->version + 1;
                     done.votes = 0;
                     done.voters.clear();
-                    QFile::remove(store.ResolvePath(BallotsFile(number, session, id)));
+                    store.RemoveFile(store.ResolvePath(BallotsFile(number, session, id)));
                     SaveVoters(number, session, done);
                 }
                 polls_[{number, session}][id] = done;
@@ -704,7 +704,7 @@ int32_t PollsService::BuildResults(const QString& number, const QString& session
     }
     if (out.write(ballotBytes) != ballotBytes.size() || !out.flush()) return failed(6);
     out.close();
-    QFile::remove(resultsPath);
+    store.RemoveFile(resultsPath);
     if (!QFile::rename(resultsPath + ".part", resultsPath)) {
         QFile::remove(resultsPath + ".part");
         return 4;
@@ -715,7 +715,7 @@ int32_t PollsService::BuildResults(const QString& number, const QString& session
 void PollsService::StoreBallot(ClientSession& s, const QString& number, const QString& session,
                                int32_t id, int32_t version, const QString& path) {
     const auto bytes = polls::ReadWholeFile(path.toStdString(), size_t(kMaxBallotFile));
-    QFile::remove(path);
+    network_.GetStore().RemoveFile(path);
     // The poll may have changed while the ballot arrived.
     const Poll* p = Find(number, session, id);
     if (const int32_t why = TakeRefusal(p, s.Username())) {
@@ -782,7 +782,7 @@ void PollsService::StoreBallot(ClientSession& s, const QString& number, const QS
     Store& writable = network_.GetStore();
     const QString staging = placements::StagingName();
     if (!writable.WriteFile(staging, after)) {
-        QFile::remove(store.ResolvePath(staging));
+        store.RemoveFile(store.ResolvePath(staging));
         return reject("the ballots file cannot be written");
     }
 
@@ -858,7 +858,7 @@ void PollsService::OnOperate(ClientSession& s, net::MessageReader& f) {
                 next.votes = 0;
                 next.voters.clear();
                 if (!SaveWithVoters(number, session, next)) continue;
-                QFile::remove(store.ResolvePath(BallotsFile(number, session, id)));
+                store.RemoveFile(store.ResolvePath(BallotsFile(number, session, id)));
                 break;
             case code::kDelete:
                 Remove(number, session, id);

@@ -183,7 +183,9 @@ bool WhiteboardService::TakeIncoming(const QString& number, const QString& owner
     const QString target = network_.GetStore().ResolvePath(PageFile(number, owner, page));
     // rename(2) replaces the old page in one step: a reader sees the old
     // file or the new one, never a mix.
-    if (!LooksLikePage(head) || size > maxPageBytes_ || target.isEmpty() ||
+    const bool usable = LooksLikePage(head) && size <= maxPageBytes_ && !target.isEmpty();
+    if (usable) network_.GetStore().ReleaseLater(target);
+    if (!usable ||
         std::rename(QFile::encodeName(absolute).constData(),
                     QFile::encodeName(target).constData()) != 0) {
         QFile::remove(absolute);

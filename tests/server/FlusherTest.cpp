@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <chrono>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -107,6 +112,72 @@ TEST(Flusher, StoreFileWritesReplaceWholeAndLeaveNoSideFiles) {
               QStringList{"body"});
     EXPECT_FALSE(store.WriteFile("../outside", "x"));
     store.FlushNow();
+}
+
+std::string LinkOf(int fd) {
+    char target[512];
+    const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target,
+                                 sizeof target - 1);
+    return n < 0 ? std::string() : std::string(target, size_t(n));
+}
+
+int OpenDescriptors() {
+    return int(QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
+}
+
+// A released descriptor keeps its file until the round after it, then goes;
+// past the cap of pending ones it is closed at once, so that a burst of
+// replacements cannot run the server out of descriptors.
+TEST(Flusher, ReleasedDescriptorsCloseAfterTheRoundOrAtOnceWhenTooMany) {
+    testsupport::TempDir dir;
+    const QString root = QString::fromStdString(dir.path());
+    Flusher flusher(std::chrono::hours(1));
+    const int held = ::open(QFile::encodeName(MakeFile(root + "/old", "old")).constData(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_TRUE(QFile::remove(root + "/old"));
+    const std::string removed = LinkOf(held);
+    ASSERT_NE(removed.find("(deleted)"), std::string::npos);
+    flusher.Release(held);
+    flusher.Release(-1);  // nothing to hold: ignored
+    EXPECT_EQ(LinkOf(held), removed);  // still open: the delay has not passed
+    flusher.Flush();
+    EXPECT_NE(LinkOf(held), removed);
+    EXPECT_EQ(flusher.Rounds(), 1u);
+
+    const QString many = MakeFile(root + "/many", "x");
+    std::vector<int> fds;
+    for (size_t i = 0; i <= Flusher::kMaxReleases; ++i) {
+        fds.push_back(::open(QFile::encodeName(many).constData(), O_RDONLY));
+        ASSERT_GE(fds.back(), 0);
+    }
+    const int before = OpenDescriptors();
+    for (const int fd : fds) flusher.Release(fd);
+    EXPECT_EQ(OpenDescriptors(), before - 1);  // the one past the cap
+    flusher.Flush();
+    EXPECT_EQ(OpenDescriptors(), before - int(fds.size()));
+}
+
+// Replacing and removing files through the store holds no descriptor once the
+// store has flushed, and removing a file that is not there is no failure.
+TEST(Flusher, StoreReplacementsAndRemovalsLeaveNoDescriptorBehind) {
+    testsupport::TempDir dir;
+    Store store(QString::fromStdString(dir.path()));
+    QString error;
+    ASSERT_TRUE(store.Load(&error)) << error.toStdString();
+    ASSERT_TRUE(store.WriteFile("networks/1234567/x/body", "first"));
+    store.FlushNow();
+    const int baseline = OpenDescriptors();
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(store.WriteFile("networks/1234567/x/body", QByteArray::number(i)));
+    const QString body = store.ResolvePath("networks/1234567/x/body");
+    EXPECT_TRUE(store.RemoveFile(body));
+    EXPECT_FALSE(QFileInfo::exists(body));
+    EXPECT_TRUE(store.RemoveFile(body));  // already gone
+    EXPECT_TRUE(store.RemoveFile(QString()));
+    // A folder is not a file: it stays, and no descriptor is held for it.
+    EXPECT_FALSE(store.RemoveFile(store.ResolvePath("networks/1234567/x")));
+    store.FlushNow();
+    EXPECT_EQ(OpenDescriptors(), baseline);
 }
 
 }  // namespace
