@@ -47,6 +47,8 @@ class AnsweringDialogs final : public ui::Dialogs {
 
 constexpr char kRootPrefix[] = "palindor-modules-fuzz-";
 
+QApplication* keptApplication = nullptr;
+
 // The offscreen platform warns on every raise and activation of a window,
 // which a fuzzed message makes thousands of times a second; only what is
 // worse than a warning is worth the log.
@@ -90,7 +92,12 @@ struct Harness {
     }
     ~Harness() {
         state.reset();
-        application.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // The application is left standing: this runs among the exit
+        // handlers, after Qt's own globals made since the harness (the list
+        // of input devices the first shown window registers, say), and its
+        // destructor would reach into them. Kept reachable, it is no leak.
+        keptApplication = application.release();
         std::error_code ec;
         std::filesystem::remove_all(root, ec);
     }
