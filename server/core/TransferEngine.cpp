@@ -265,10 +265,11 @@ void TransferEngine::HandleChunk(ClientSession& session, net::MessageReader& fie
         const QString side = upload.file->fileName();
         upload.file->close();
         stored = upload.file->error() == QFileDevice::NoError;
-        if (stored) network_.GetStore().ReleaseLater(path);
-        stored = stored &&
-                 std::rename(QFile::encodeName(side).constData(),
-                             QFile::encodeName(path).constData()) == 0;
+        if (stored) {
+            network_.GetStore().ReleaseLater(path);
+            stored = std::rename(QFile::encodeName(side).constData(),
+                                 QFile::encodeName(path).constData()) == 0;
+        }
         if (stored) {
             upload.file.get_deleter().remove = false;
             network_.GetStore().FlushLater(path);
